@@ -1,0 +1,25 @@
+// Fault injection for tests: makes a chosen platform call fail without touching the code that
+// makes it. Off unless a test arms it; arming is thread-safe and counts calls process-wide.
+#pragma once
+
+namespace platform {
+
+enum class FaultPoint {
+  CreateEventA,
+  CreateThread,
+  LocalAlloc,
+  PostMessageA,
+  PostThreadMessageA,
+  Count
+};
+
+// The next call at point fails, after skip calls that succeed. Arming again replaces the count.
+void FailNextCall(FaultPoint point, int skip = 0);
+
+// Disarms every point.
+void ClearFaults();
+
+// Called by the platform at each fault point: true when this call is to fail.
+bool ShouldFail(FaultPoint point);
+
+}  // namespace platform

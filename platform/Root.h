@@ -1,0 +1,36 @@
+// The platform root: one directory that holds what the platform keeps on disk for the tool (the
+// device map, the current user's registry file). It is $TAVKEL_ROOT when set, else
+// $XDG_CONFIG_HOME/tavkel, else ~/.config/tavkel. Tests and the demo point TAVKEL_ROOT at a
+// temporary directory, so nothing touches the user's real files. The variable is read at every
+// call, so a test may switch roots.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+std::filesystem::path PlatformRoot();
+
+// The device map names devices for the platform's open call and lists them among the serial ports:
+// one entry per line, "NAME<TAB>PATH", in the file "devicemap" under the root. Writers take an
+// exclusive lock on "devicemap.lock" and replace the file atomically, so several processes (the
+// simulated controller, the tool) can share it.
+using DeviceMapEntry = std::pair<std::string, std::string>;
+
+// Entries in the order they were published; empty when there is no map or it cannot be read.
+std::vector<DeviceMapEntry> ReadDeviceMap();
+
+// Adds name, or changes its path when it is listed already (keeping its place). False when the
+// map cannot be written.
+bool PublishDevice(const std::string& name, const std::string& path);
+
+// Removes name; true when it is no longer listed.
+bool UnpublishDevice(const std::string& name);
+
+std::optional<std::string> LookupDevice(const std::string& name);
+
+}  // namespace platform
