@@ -19,7 +19,9 @@ namespace {
 
 TRegistry::TRegistry(REGSAM Access) : access_(Access) {}
 
-TRegistry::~TRegistry() { CloseKey(); }
+TRegistry::~TRegistry() {
+  CloseKey();
+}
 
 void TRegistry::SetRootKey(HKEY Value) {
   CloseKey();
@@ -30,7 +32,9 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
   return Open(Key, CanCreate, access_);
 }
 
-bool TRegistry::OpenKeyReadOnly(const std::string& Key) { return Open(Key, false, KEY_READ); }
+bool TRegistry::OpenKeyReadOnly(const std::string& Key) {
+  return Open(Key, false, KEY_READ);
+}
 
 bool TRegistry::Open(const std::string& Key, bool CanCreate, REGSAM Access) {
   const bool relative = !Key.starts_with('\\');
@@ -38,8 +42,8 @@ bool TRegistry::Open(const std::string& Key, bool CanCreate, REGSAM Access) {
   const HKEY base = relative && currentKey_ != nullptr ? currentKey_ : rootKey_;
   HKEY opened = nullptr;
   const LONG result =
-      CanCreate ? RegCreateKeyExA(base, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  Access, nullptr, &opened, nullptr)
+      CanCreate ? RegCreateKeyExA(base, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access,
+                                  nullptr, &opened, nullptr)
                 : RegOpenKeyExA(base, subKey.c_str(), 0, Access, &opened);
   if (result != ERROR_SUCCESS) {
     return false;  // missing and refused alike
@@ -62,9 +66,8 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::ValueExists(const std::string& Name) const {
-  return currentKey_ != nullptr &&
-         RegQueryValueExA(currentKey_, Name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-             ERROR_SUCCESS;
+  return currentKey_ != nullptr && RegQueryValueExA(currentKey_, Name.c_str(), nullptr, nullptr,
+                                                    nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 void TRegistry::GetValueNames(std::vector<std::string>& Strings) const {
@@ -80,8 +83,8 @@ void TRegistry::GetValueNames(std::vector<std::string>& Strings) const {
   DWORD index = 0;
   for (;;) {
     DWORD length = static_cast<DWORD>(name.size());
-    const LONG result = RegEnumValueA(currentKey_, index, name.data(), &length, nullptr, nullptr,
-                                      nullptr, nullptr);
+    const LONG result =
+        RegEnumValueA(currentKey_, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_MORE_DATA) {
       name.resize(name.size() * 2);  // a longer name was set since the count was taken
       continue;
@@ -111,8 +114,7 @@ void TRegistry::WriteInteger(const std::string& Name, int Value) {
   const auto bits = static_cast<DWORD>(Value);
   const BYTE data[4] = {static_cast<BYTE>(bits), static_cast<BYTE>(bits >> 8),
                         static_cast<BYTE>(bits >> 16), static_cast<BYTE>(bits >> 24)};
-  if (RegSetValueExA(currentKey_, Name.c_str(), 0, REG_DWORD, data, sizeof data) !=
-      ERROR_SUCCESS) {
+  if (RegSetValueExA(currentKey_, Name.c_str(), 0, REG_DWORD, data, sizeof data) != ERROR_SUCCESS) {
     RaiseSetFailed(Name);
   }
 }

@@ -4,11 +4,10 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <unordered_map>
 
 #include "Faults.h"
+#include "Handles.h"
 #include "RegistryTree.h"
 #include "SerialPorts.h"
 #include "UserStore.h"
@@ -29,16 +28,11 @@ struct OpenKey {
   std::shared_ptr<const RegistryTree> machine;
 };
 
-struct KeyTable {
-  std::mutex lock;
-  std::unordered_map<std::uintptr_t, OpenKey> keys;
-  std::uintptr_t next = 0x1000;  // never reused, below the predefined keys
+// A key handle is a kernel handle of the one table, so that leaks show in OpenHandleCount.
+struct KeyObject : KernelObject {
+  explicit KeyObject(OpenKey key) : key(std::move(key)) {}
+  const OpenKey key;
 };
-
-KeyTable& Keys() {
-  static KeyTable* table = new KeyTable;  // never destroyed: threads may outlive statics
-  return *table;
-}
 
 RegistryTree MachineHive() {
   RegistryTree hive;
@@ -54,13 +48,11 @@ std::optional<OpenKey> Resolve(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) {
     return OpenKey{Hive::Machine, {}, KEY_ALL_ACCESS, nullptr};
   }
-  auto& table = Keys();
-  std::lock_guard guard(table.lock);
-  const auto it = table.keys.find(reinterpret_cast<std::uintptr_t>(key));
-  if (it == table.keys.end()) {
+  const auto object = LookupHandleAs<KeyObject>(key);
+  if (!object) {
     return std::nullopt;
   }
-  return it->second;
+  return object->key;
 }
 
 // The path that subKey names from base: a leading backslash starts at the hive's root; a
@@ -84,15 +76,6 @@ std::optional<std::vector<std::string>> JoinPath(std::vector<std::string> base, 
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
   }
   return base;
-}
-
-HKEY Insert(OpenKey key) {
-  auto& table = Keys();
-  std::lock_guard guard(table.lock);
-  const std::uintptr_t value = table.next;
-  table.next += 4;
-  table.keys.emplace(value, std::move(key));
-  return reinterpret_cast<HKEY>(value);
 }
 
 // Opens (or with create, makes) subKey below key. The user hive's keys are checked against the
@@ -136,7 +119,7 @@ LONG Open(HKEY key, LPCSTR subKey, REGSAM access, bool create, HKEY* result, DWO
   if (disposition != nullptr) {
     *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   }
-  *result = Insert(std::move(opened));
+  *result = static_cast<HKEY>(InsertHandle(std::make_shared<KeyObject>(std::move(opened))));
   return ERROR_SUCCESS;
 }
 
@@ -221,10 +204,10 @@ LONG RegCloseKey(HKEY hKey) {
   if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) {
     return ERROR_SUCCESS;
   }
-  auto& table = platform::Keys();
-  std::lock_guard guard(table.lock);
-  return table.keys.erase(reinterpret_cast<std::uintptr_t>(hKey)) > 0 ? ERROR_SUCCESS
-                                                                      : ERROR_INVALID_HANDLE;
+  if (!platform::LookupHandleAs<platform::KeyObject>(hKey)) {
+    return ERROR_INVALID_HANDLE;
+  }
+  return CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, BYTE* lpData,

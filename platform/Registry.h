@@ -12,8 +12,8 @@
 // device map; each value's data is a REG_SZ name that CreateFileA opens as it stands.
 //
 // Key paths are relative to the key given; a leading backslash makes them start at the root of
-// its hive. Key and value names are case-insensitive (ASCII). The calls return an error code and
-// leave GetLastError alone.
+// its hive. Key and value names are case-insensitive (ASCII). The calls return an error code. Key
+// handles come from the table of kernel handles; RegCloseKey is the way to close them.
 #pragma once
 
 #include <string>
@@ -31,7 +31,8 @@ struct FILETIME {
 };
 using PFILETIME = FILETIME*;
 
-inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
 inline const HKEY HKEY_LOCAL_MACHINE =
     reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
 
@@ -58,14 +59,13 @@ inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Missing key: ERROR_FILE_NOT_FOUND. A key that cannot be created: ERROR_ACCESS_DENIED.
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                   PHKEY phkResult);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 
 // Opens the key, creating it and its missing parents. lpdwDisposition (optional) receives
 // REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                     REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                     PHKEY phkResult, LPDWORD lpdwDisposition);
+                     REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                     LPDWORD lpdwDisposition);
 
 // Closing a predefined key does nothing and succeeds.
 LONG RegCloseKey(HKEY hKey);
@@ -78,8 +78,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
                       BYTE* lpData, LPDWORD lpcbData);
 
 // Stores the bytes as given (REG_SZ data should include its terminating zero).
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                    const BYTE* lpData, DWORD cbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData);
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 

@@ -108,7 +108,8 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     out += "dword:" + std::to_string(number);
   } else if (IsPlainText(value)) {
     out += "sz:";
-    AppendEscaped(out, std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+    AppendEscaped(out,
+                  std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
   } else {
     out += "hex(" + std::to_string(value.type) + "):";
     for (const BYTE b : data) {

@@ -6,7 +6,9 @@
 namespace platform {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool PathsEqual(const std::vector<std::string>& a, const std::vector<std::string>& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), NamesEqual);
@@ -44,7 +46,9 @@ bool RegistryKey::DeleteValue(const std::string& name) {
          0;
 }
 
-RegistryTree::RegistryTree() { keys_.emplace_back(); }
+RegistryTree::RegistryTree() {
+  keys_.emplace_back();
+}
 
 const RegistryKey* RegistryTree::Find(const std::vector<std::string>& path) const {
   for (const auto& key : keys_) {

@@ -19,7 +19,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-  std::vector<std::string> path;  // components below the hive's root; empty for the root
+  std::vector<std::string> path;      // components below the hive's root; empty for the root
   std::vector<RegistryValue> values;  // in the order they were first set
 
   const RegistryValue* FindValue(const std::string& name) const;

@@ -31,7 +31,8 @@ constexpr TtyKind kKinds[] = {{"ttyS", true}, {"ttyUSB", false}, {"ttyACM", fals
 
 // n when name is prefix followed by decimal digits only.
 std::optional<unsigned> PortNumber(const std::string& name, std::string_view prefix) {
-  if (!name.starts_with(prefix) || name.size() == prefix.size() || name.size() > prefix.size() + 6) {
+  if (!name.starts_with(prefix) || name.size() == prefix.size() ||
+      name.size() > prefix.size() + 6) {
     return std::nullopt;
   }
   unsigned number = 0;
@@ -112,7 +113,9 @@ std::filesystem::path SysfsTtyDirectory() {
   return "/sys/class/tty";
 }
 
-std::vector<SerialPort> PresentSerialPorts() { return PortsBeside(ReadDeviceMap()); }
+std::vector<SerialPort> PresentSerialPorts() {
+  return PortsBeside(ReadDeviceMap());
+}
 
 std::vector<RegistryValue> SerialCommValues() {
   const auto map = ReadDeviceMap();

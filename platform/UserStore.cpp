@@ -19,7 +19,9 @@
 namespace platform {
 namespace {
 
-std::filesystem::path StoreFile() { return PlatformRoot() / "registry"; }
+std::filesystem::path StoreFile() {
+  return PlatformRoot() / "registry";
+}
 
 // A descriptor closed with the object.
 class Descriptor {

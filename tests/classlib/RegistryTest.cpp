@@ -33,9 +33,9 @@ class RegistryClass : public tavkel_test::RegistryFixture {
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTavCom, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, data.data(),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExA(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
     RegCloseKey(key);
   }
 };
@@ -62,8 +62,7 @@ TEST_F(RegistryClass, IntegerWrittenUnderACreatedKeyIsReadBack) {
   EXPECT_EQ(names, (std::vector<std::string>{"COM1", "Other"}));
   registry.CloseKey();
   EXPECT_EQ(registry.CurrentKey(), nullptr);
-  EXPECT_EQ(RegistryError([&] { registry.ReadInteger("COM1"); }),
-            "Failed to get data for 'COM1'");
+  EXPECT_EQ(RegistryError([&] { registry.ReadInteger("COM1"); }), "Failed to get data for 'COM1'");
 }
 
 TEST_F(RegistryClass, ReadIntegerChecksSizeBeforeType) {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/Faults.h"
+#include "platform/Handles.h"
 #include "platform/Registry.h"
 #include "platform/Root.h"
 #include "platform/SerialPorts.h"
@@ -156,10 +157,8 @@ TEST_F(UserStore, QueryReportsSizeAndRefusesShortBuffers) {
     DWORD bufferSize;
     LONG error;
   } cases[] = {
-      {"size only", false, 0, ERROR_SUCCESS},
-      {"too small", true, 5, ERROR_MORE_DATA},
-      {"no room at all", true, 0, ERROR_MORE_DATA},
-      {"exact", true, 6, ERROR_SUCCESS},
+      {"size only", false, 0, ERROR_SUCCESS},       {"too small", true, 5, ERROR_MORE_DATA},
+      {"no room at all", true, 0, ERROR_MORE_DATA}, {"exact", true, 6, ERROR_SUCCESS},
       {"larger", true, 64, ERROR_SUCCESS},
   };
   for (const auto& c : cases) {
@@ -191,8 +190,8 @@ TEST_F(UserStore, EnumerationAndKeyInfoFollowTheOrderValuesWereFirstSet) {
   ASSERT_EQ(Set(key, "b", REG_SZ, Text("1")), ERROR_SUCCESS);
   ASSERT_EQ(Set(key, "a longer one", REG_SZ, Text("2")), ERROR_SUCCESS);
   ASSERT_EQ(Set(key, "B", REG_SZ, Text("3")), ERROR_SUCCESS);  // replaces "b" in its place
-  EXPECT_EQ(ListValues(key), (std::vector<std::pair<std::string, std::string>>{
-                                 {"b", "3"}, {"a longer one", "2"}}));
+  EXPECT_EQ(ListValues(key),
+            (std::vector<std::pair<std::string, std::string>>{{"b", "3"}, {"a longer one", "2"}}));
 
   DWORD subKeys = 0, longestSubKey = 0, values = 0, longestName = 0, longestData = 0;
   ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, &longestSubKey, nullptr,
@@ -243,6 +242,7 @@ TEST_F(UserStore, MissingKeysAreReportedAndReadsNeverWrite) {
 
 TEST_F(UserStore, HandlesAreCheckedForTheirAccessAndForBeingOpen) {
   RegCloseKey(Create(HKEY_CURRENT_USER, kTavCom));
+  const auto handles = platform::OpenHandleCount();
   HKEY reader = nullptr;
   HKEY writer = nullptr;
   ASSERT_EQ(Open(HKEY_CURRENT_USER, kTavCom, reader, KEY_READ), ERROR_SUCCESS);
@@ -255,6 +255,8 @@ TEST_F(UserStore, HandlesAreCheckedForTheirAccessAndForBeingOpen) {
   EXPECT_EQ(RegCloseKey(reader), ERROR_INVALID_HANDLE);
   EXPECT_EQ(Query(reader, "COM1").error, ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(writer), ERROR_SUCCESS);
+  EXPECT_EQ(platform::OpenHandleCount(), handles);
+  EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 }
 
 TEST_F(UserStore, RefusedOpenIsAccessDenied) {
@@ -273,7 +275,7 @@ TEST_F(UserStore, DamagedFileReadsAsEmptyAndIsLeftUntilTheNextWrite) {
   const char* damaged[] = {
       "\x7F\x45LF\x01garbage",
       "tavkel-registry 2\n[Software]\n",
-      "tavkel-registry 1\nCOM1=dword:1\n",                     // value outside any key
+      "tavkel-registry 1\nCOM1=dword:1\n",                        // value outside any key
       "tavkel-registry 1\n[Software\\Tav\\TavCOM]\nCOM1=dword:",  // cut short
       "tavkel-registry 1\n[Software\\Tav\\TavCOM]\nCOM1=dword:99999999999\n",
       "tavkel-registry 1\n[Software\\Tav\\TavCOM]\nCOM1=sz:bad%zzescape\n",
@@ -289,7 +291,8 @@ TEST_F(UserStore, DamagedFileReadsAsEmptyAndIsLeftUntilTheNextWrite) {
     key = Create(HKEY_CURRENT_USER, "Software\\Other");
     ASSERT_EQ(Set(key, "v", REG_DWORD, Dword(7)), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(ReadFile(StoreFile()), "tavkel-registry 1\n[Software]\n[Software\\Other]\nv=dword:7\n");
+    EXPECT_EQ(ReadFile(StoreFile()),
+              "tavkel-registry 1\n[Software]\n[Software\\Other]\nv=dword:7\n");
     EXPECT_EQ(FilesIn(Root()), (std::vector<std::string>{"registry", "registry.lock"}));
   }
 }
@@ -343,15 +346,15 @@ using SerialComm = tavkel_test::RegistryFixture;
 
 TEST_F(SerialComm, ListsPortsWithHardwareThenTheDeviceMap) {
   AddTty("ttyS0", true, 4);
-  AddTty("ttyS1", true, 0);               // registered, no UART
-  AddTty("ttyS2", false, 4);              // no device
+  AddTty("ttyS1", true, 0);   // registered, no UART
+  AddTty("ttyS2", false, 4);  // no device
   AddTty("ttyS10", true, 4);
-  AddTty("ttyS3", true, std::nullopt);    // no type: not known to be a UART
+  AddTty("ttyS3", true, std::nullopt);  // no type: not known to be a UART
   AddTty("ttyS4", true, 1);
   AddTty("ttyUSB1", true, std::nullopt);
   AddTty("ttyUSB0", true, std::nullopt);
   AddTty("ttyACM0", true, std::nullopt);
-  AddTty("ttyACM", true, std::nullopt);   // no number
+  AddTty("ttyACM", true, std::nullopt);  // no number
   AddTty("ttyS1x", true, 4);
   AddTty("tty0", true, 4);
   AddTty("ttyAMA0", true, 4);
@@ -383,8 +386,8 @@ TEST_F(SerialComm, ListsPortsWithHardwareThenTheDeviceMap) {
 TEST_F(SerialComm, OpensWithFullAccessButRefusesEveryChange) {
   HKEY key = nullptr;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialComm, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, &disposition),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSerialComm, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(Set(key, "x", REG_SZ, Text("COM9")), ERROR_ACCESS_DENIED);
@@ -411,8 +414,7 @@ TEST_F(SerialComm, TestValueOfAnotherTypeIsListedAfterThePorts) {
   char name[64];
   DWORD length = sizeof name;
   DWORD type = REG_NONE;
-  ASSERT_EQ(RegEnumValueA(key, 1, name, &length, nullptr, &type, nullptr, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegEnumValueA(key, 1, name, &length, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
   EXPECT_EQ(std::string(name, length), "\\Device\\Odd");
   EXPECT_EQ(type, REG_DWORD);
   EXPECT_EQ(Query(key, "\\device\\odd").data, Dword(5));
