@@ -10,6 +10,8 @@ enum class FaultPoint {
   LocalAlloc,
   PostMessageA,
   PostThreadMessageA,
+  RegOpenKeyExA,      // RegOpenKeyExA and RegCreateKeyExA refuse the key: ERROR_ACCESS_DENIED
+  RegistryFileWrite,  // the user store's new file is written aside but does not replace the old
   Count
 };
 
