@@ -2,8 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
-#include <regex>
+#include <sstream>
 
 #include "classlib/SqliteValues.h"
 
@@ -26,12 +27,33 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The table of "select * from TABLE", or "" for any other text.
+bool IsIdentifier(const std::string& word) {
+  if (word.empty() || std::isdigit(static_cast<unsigned char>(word[0])) != 0) {
+    return false;
+  }
+  return std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+  });
+}
+
+// The table of "select * from TABLE" (blanks between the words, a ";" at the end allowed), or ""
+// for any other text.
 std::string UpdatableTable(const std::string& sql) {
-  static const std::regex pattern(R"(^\s*select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)\s*;?\s*$)",
-                                  std::regex::icase);
-  std::smatch match;
-  return std::regex_match(sql, match, pattern) ? match[1].str() : std::string();
+  std::istringstream in(sql);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) {
+    words.push_back(word);
+  }
+  if (!words.empty() && words.back() == ";") {
+    words.pop_back();
+  } else if (!words.empty() && words.back().size() > 1 && words.back().back() == ';') {
+    words.back().pop_back();
+  }
+  if (words.size() != 4 || !SameName(words[0], "select") || words[1] != "*" ||
+      !SameName(words[2], "from") || !IsIdentifier(words[3])) {
+    return {};
+  }
+  return words[3];
 }
 
 }  // namespace
