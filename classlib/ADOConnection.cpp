@@ -99,12 +99,8 @@ void TADOConnection::Close() {
   db_ = nullptr;
 }
 
-void TADOConnection::EnsureOpen() {
-  Open();
-}
-
 int TADOConnection::BeginTrans() {
-  EnsureOpen();
+  Open();
   if (inTransaction_) {
     throw EDatabaseError("A transaction is already in progress");
   }
@@ -156,7 +152,7 @@ int TADOConnection::Execute(const std::string& sql) {
 }
 
 StatementPtr TADOConnection::Prepare(const std::string& sql) {
-  EnsureOpen();
+  Open();
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size() + 1), &raw, &tail) !=

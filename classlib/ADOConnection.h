@@ -67,8 +67,6 @@ class TADOConnection : public TObject {
   [[noreturn]] void RaiseLastError() const;
 
  private:
-  void EnsureOpen();
-
   std::string connectionString_;
   sqlite3* db_ = nullptr;
   bool inTransaction_ = false;

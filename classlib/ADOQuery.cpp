@@ -86,7 +86,9 @@ void TADOQuery::SetSQL(const std::string& sql) {
 }
 
 int TADOQuery::ExecSQL() {
-  SetSQL(sql_);
+  if (Active()) {
+    SetSQL(sql_);  // ends the open result
+  }
   return connection_.Execute(sql_);
 }
 

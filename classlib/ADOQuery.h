@@ -97,6 +97,7 @@ class TADOQuery : public TComponent {
   bool eof_ = true;
   int postFaultCountdown_ = 0;  // 0: no fault armed; else posts left up to the failing one
   std::map<std::string, StatementPtr> statements_;  // prepared writes, freed on Close
+  sqlite3* statementsDb_ = nullptr;                 // the connection statements_ belong to
 };
 
 }  // namespace classlib

@@ -12,6 +12,11 @@ using detail::ColumnValue;
 using detail::Quoted;
 
 sqlite3_stmt* TADOQuery::Cached(const std::string& sql) {
+  connection_.Open();
+  if (connection_.Handle() != statementsDb_) {
+    FreeStatements();  // the connection was closed and opened again behind the query
+    statementsDb_ = connection_.Handle();
+  }
   auto it = statements_.find(sql);
   if (it == statements_.end()) {
     it = statements_.emplace(sql, connection_.Prepare(sql)).first;
@@ -24,6 +29,7 @@ sqlite3_stmt* TADOQuery::Cached(const std::string& sql) {
 
 void TADOQuery::FreeStatements() {
   statements_.clear();
+  statementsDb_ = nullptr;
 }
 
 void TADOQuery::WriteRow() {

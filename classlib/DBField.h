@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace classlib {
 
@@ -20,7 +21,8 @@ struct TFieldValue {
 
 class TField {
  public:
-  TField(TADOQuery& dataSet, std::string fieldName) : dataSet_(dataSet), name_(fieldName) {}
+  TField(TADOQuery& dataSet, std::string fieldName)
+      : dataSet_(dataSet), name_(std::move(fieldName)) {}
 
   const std::string& FieldName() const { return name_; }
   bool IsNull() const { return value_.kind == TFieldValue::Kind::Null; }

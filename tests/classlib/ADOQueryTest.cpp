@@ -184,4 +184,18 @@ TEST_F(Query, AFieldIsSetOnlyWhileEditingOrAppending) {
   EXPECT_EQ(Load().phones, Phones{});
 }
 
+TEST_F(Query, PostsStillWorkWhenTheConnectionWasClosedBehindTheQuery) {
+  query_.SetConnectionString(testsupport::ConnectionStringFor(path_));
+  query_.SetSQL("  SELECT *\tFROM phone;");  // still the plain select of one table
+  query_.Open();
+  for (const int slot : {1, 2}) {
+    query_.Append();
+    query_.FieldByName("id").SetAsInteger(slot);
+    query_.Post();
+    query_.Connection().Close();
+  }
+  query_.Close();
+  EXPECT_EQ(Load().phones, (Phones{{1, ""}, {2, ""}}));
+}
+
 }  // namespace
