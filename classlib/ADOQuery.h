@@ -1,0 +1,103 @@
+// A query over a data file: set the connection string and the SQL text, then either run a
+// statement (ExecSQL) or open its rows, walk them, read fields by name, and append or edit rows.
+//
+// Opening reads every row into the query (a client-side cursor); rows come in the order SQLite
+// returns them, the first current. A result is updatable when its SQL text is
+// "select * from TABLE": a posted row is written to the file at once (or at the commit of the
+// connection's transaction). Close ends the result and the connection, rolling back a
+// transaction that was not committed; no connection is held between operations.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/ADOConnection.h"
+#include "classlib/DBField.h"
+#include "classlib/Object.h"
+
+namespace classlib {
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+class TADOQuery : public TComponent {
+ public:
+  explicit TADOQuery(TComponent* Owner);
+  ~TADOQuery() override;
+
+  const std::string& ConnectionString() const { return connection_.ConnectionString(); }
+  // A changed string closes the query.
+  void SetConnectionString(const std::string& connectionString);
+  const std::string& SQL() const { return sql_; }
+  // Closes an open result; the connection stays.
+  void SetSQL(const std::string& sql);
+  // The query's own connection, for its transactions.
+  TADOConnection& Connection() { return connection_; }
+
+  // Runs the SQL text as a statement that returns no rows; gives the number of rows changed.
+  int ExecSQL();
+  // Opens the rows of the SQL text. A failure leaves the result closed.
+  void Open();
+  void Close();
+  bool Active() const { return state_ != TDataSetState::dsInactive; }
+  TDataSetState State() const { return state_; }
+
+  // Moving posts a pending edit first.
+  void First();
+  void Next();
+  bool Eof() const { return eof_; }
+  bool IsEmpty() const { return rows_.empty(); }
+  int RecordCount() const { return static_cast<int>(rows_.size()); }
+
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  TField& Fields(int index) { return *fields_.at(index); }
+  // Field names match regardless of ASCII case; an unknown name raises.
+  TField& FieldByName(const std::string& name);
+  TField* FindField(const std::string& name);
+
+  // Starts a new row after the last; its fields are empty until set.
+  void Append();
+  // Starts editing the current row; on an empty result starts a new row instead.
+  void Edit();
+  // Writes the row being edited or appended; on failure the query stays in that state.
+  void Post();
+  // Drops the pending changes.
+  void Cancel();
+
+  // Test hook: the post after skip successful ones fails before it writes anything.
+  void FailNextPost(int skip = 0) { postFaultCountdown_ = skip + 1; }
+
+  // "NAME: " for messages, or "" for a query without a name.
+  std::string ErrorPrefix() const;
+
+ private:
+  struct Row {
+    std::int64_t rowid = 0;
+    std::vector<TFieldValue> values;
+  };
+
+  void CheckActive() const;
+  void CheckBrowseMode();
+  void LoadCurrent();
+  void ReadRows(sqlite3_stmt* statement, bool withRowid);
+  void WriteRow();
+  std::vector<TFieldValue> ReadBack(std::int64_t rowid);
+  sqlite3_stmt* Cached(const std::string& sql);
+  void FreeStatements();
+
+  TADOConnection connection_;
+  std::string sql_;
+  TDataSetState state_ = TDataSetState::dsInactive;
+  std::string table_;  // the table rows are written to; empty for a read-only result
+  std::vector<std::unique_ptr<TField>> fields_;
+  std::vector<Row> rows_;
+  size_t current_ = 0;  // index into rows_ when not empty
+  bool eof_ = true;
+  int postFaultCountdown_ = 0;  // 0: no fault armed; else posts left up to the failing one
+  std::map<std::string, StatementPtr> statements_;  // prepared writes, freed on Close
+  sqlite3* statementsDb_ = nullptr;                 // the connection statements_ belong to
+};
+
+}  // namespace classlib

@@ -1,0 +1,191 @@
+#include "Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "Errors.h"
+
+// Where the template database lives; set by the build for this file.
+#ifndef TAVKEL_BUILD_DIR
+#error "TAVKEL_BUILD_DIR must name the build tree"
+#endif
+#ifndef TAVKEL_BUILD_DATA_DIR
+#error "TAVKEL_BUILD_DATA_DIR must name the build tree's data directory"
+#endif
+#ifndef TAVKEL_INSTALL_DATA_DIR
+#error "TAVKEL_INSTALL_DATA_DIR must name the installed data directory"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// True when path lies inside dir (both resolved).
+bool IsInside(const fs::path& path, const fs::path& dir) {
+  std::error_code ec;
+  const fs::path resolvedDir = fs::weakly_canonical(dir, ec);
+  if (ec || resolvedDir.empty()) {
+    return false;
+  }
+  auto p = path.begin();
+  for (auto d = resolvedDir.begin(); d != resolvedDir.end(); ++d, ++p) {
+    if (d->empty()) {
+      continue;  // the empty element after a trailing separator
+    }
+    if (p == path.end() || *p != *d) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string WindowsDirectory() {
+  if (const char* dir = std::getenv("TAVKEL_WINDOWS_DIR"); dir != nullptr && *dir != '\0') {
+    return dir;
+  }
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec && IsInside(exe, TAVKEL_BUILD_DIR)) {
+    return TAVKEL_BUILD_DATA_DIR;
+  }
+  return TAVKEL_INSTALL_DATA_DIR;
+}
+
+struct FdCloser {
+  void operator()(const int* fd) const {
+    ::close(*fd);
+    delete fd;
+  }
+};
+using UniqueFd = std::unique_ptr<int, FdCloser>;
+
+UniqueFd Own(int fd) {
+  return fd >= 0 ? UniqueFd(new int(fd)) : UniqueFd();
+}
+
+bool WriteAll(int fd, const char* data, size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(fd, data, count);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    data += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Copies the rest of in to out; errno tells why on false.
+bool CopyContents(int in, int out) {
+  char block[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(in, block, sizeof block);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    if (got == 0) {
+      return true;
+    }
+    if (!WriteAll(out, block, static_cast<size_t>(got))) {
+      return false;
+    }
+  }
+}
+
+BOOL FailWith(int errnoValue) {
+  platform::SetLastErrorFromErrno(errnoValue);
+  return FALSE;
+}
+
+}  // namespace
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  const std::string dir = WindowsDirectory();
+  if (buffer == nullptr || dir.size() + 1 > size) {
+    if (buffer != nullptr && size > 0) {
+      buffer[0] = '\0';
+    }
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+  return static_cast<UINT>(dir.size());
+}
+
+BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists) {
+  if (existingName == nullptr || newName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const UniqueFd in = Own(::open(existingName, O_RDONLY | O_CLOEXEC));
+  if (!in) {
+    return FailWith(errno);
+  }
+  struct stat source {};
+  if (::fstat(*in, &source) != 0) {
+    return FailWith(errno);
+  }
+  if (!S_ISREG(source.st_mode)) {
+    return FailWith(S_ISDIR(source.st_mode) ? EACCES : EINVAL);
+  }
+  // The copy is the user's own data file: writable whatever the source's permissions.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+  const UniqueFd out = Own(::open(newName, flags, 0666));
+  if (!out) {
+    return FailWith(errno);
+  }
+  struct stat target {};
+  if (::fstat(*out, &target) != 0) {
+    return FailWith(errno);
+  }
+  if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
+    SetLastError(ERROR_SHARING_VIOLATION);  // truncating would destroy the source
+    return FALSE;
+  }
+  if (::ftruncate(*out, 0) != 0 || !CopyContents(*in, *out) || ::fsync(*out) != 0) {
+    const int error = errno;
+    ::unlink(newName);
+    return FailWith(error);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+DWORD GetCurrentDirectoryA(DWORD length, LPSTR buffer) {
+  std::error_code ec;
+  const std::string dir = std::filesystem::current_path(ec).string();
+  if (ec) {
+    platform::SetLastErrorFromErrno(ec.value());
+    return 0;
+  }
+  if (buffer == nullptr || dir.size() + 1 > length) {
+    return static_cast<DWORD>(dir.size() + 1);
+  }
+  std::memcpy(buffer, dir.c_str(), dir.size() + 1);
+  return static_cast<DWORD>(dir.size());
+}
+
+namespace platform {
+
+std::string TemplateDatabaseName() {
+  char dir[256];
+  if (GetWindowsDirectoryA(dir, sizeof dir) == 0) {
+    return {};
+  }
+  return std::string(dir) + "/tav.mdb";
+}
+
+}  // namespace platform
