@@ -12,8 +12,7 @@ using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 // the thread-creation fault is armed). A thread that was never resumed and whose last handle is
 // closed ends without running start.
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize,
-                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
-                    LPDWORD threadId);
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
 
 // Returns the previous suspend count (1 for a suspended thread, 0 for a running one), or
 // 0xFFFFFFFF on failure.
