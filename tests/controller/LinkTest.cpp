@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "FrameSupport.h"
 #include "LineSupport.h"
 #include "controller/SimulatedController.h"
 #include "platform/Root.h"
@@ -16,46 +17,22 @@ using namespace std::chrono_literals;
 using controller::Bytes;
 using testline::TestLine;
 
-const Bytes kReadRequest = {0xAA, 0x01, 0x00, 0xEE};
-const Bytes kReadAck = {0xAA, 0x10, 0x00, 0xEE};
-const Bytes kProbe = {0xAA, 0x11, 0x00, 0xEE};
-const Bytes kGetPassword = {0xAA, 0x12, 0x00, 0xEE};
-const Bytes kAccepted = {0xAA, 0x20, 0x00, 0xEE};
-const Bytes kRefused = {0xAA, 0x21, 0x00, 0xEE};
-const Bytes kEndOfData = {0xAA, 0x24, 0x00, 0xEE};
-const Bytes kWriteSettings = {0xAA, 0x02, 0x09, 0x00, 0x00, 0x09, 0xC4, 0x01, 0, 0, 0, 0, 0xEE};
+using namespace frames;
+
+const Bytes kWriteSettings = WriteSettings(2500, true);
 
 constexpr const char* kName = "COM7";
-
-Bytes WritePhones(std::initializer_list<std::pair<std::uint16_t, std::string>> rows) {
-  Bytes frame(rows.size() * 16 + 4, 0x00);
-  frame[0] = 0xAA;
-  frame[1] = 0x03;
-  frame[2] = static_cast<std::uint8_t>(rows.size() * 16);
-  std::size_t at = 3;
-  for (const auto& [slot, number] : rows) {
-    frame[at] = static_cast<std::uint8_t>(slot >> 8);
-    frame[at + 1] = static_cast<std::uint8_t>(slot & 0xFF);
-    std::copy(number.begin(), number.end(), frame.begin() + static_cast<long>(at) + 2);
-    at += 16;
-  }
-  frame.back() = 0xEE;
-  return frame;
-}
 
 class Link : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tavkel-link-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    ::setenv("TAVKEL_ROOT", root_.c_str(), 1);
+    ASSERT_FALSE(root_.Path().empty());
+    ::setenv("TAVKEL_ROOT", root_.Path().c_str(), 1);
   }
 
   void TearDown() override {
     simulated_.reset();
     EXPECT_FALSE(platform::LookupDevice(kName)) << "name left in the device map";
-    std::filesystem::remove_all(root_);
     ::unsetenv("TAVKEL_ROOT");
   }
 
@@ -92,7 +69,7 @@ class Link : public ::testing::Test {
                          [&](const std::string& line) { return line.find(text) != line.npos; });
   }
 
-  std::filesystem::path root_;
+  TempDir root_;
   std::unique_ptr<controller::SimulatedController> simulated_;
   std::mutex logLock_;
   std::vector<std::string> log_;

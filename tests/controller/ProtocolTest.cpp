@@ -2,27 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "FrameSupport.h"
+
 namespace {
 
 using controller::Bytes;
 using controller::RequestCode;
 
-Bytes Record(std::uint16_t slot, std::string_view number) {
-  Bytes record(16, 0x00);
-  record[0] = static_cast<std::uint8_t>(slot >> 8);
-  record[1] = static_cast<std::uint8_t>(slot & 0xFF);
-  std::copy(number.begin(), number.end(), record.begin() + 2);
-  return record;
-}
-
-Bytes WritePhones(std::initializer_list<Bytes> records) {
-  Bytes frame{0xAA, 0x03, static_cast<std::uint8_t>(16 * records.size())};
-  for (const auto& record : records) {
-    frame.insert(frame.end(), record.begin(), record.end());
-  }
-  frame.push_back(0xEE);
-  return frame;
-}
+using frames::WritePhones;
 
 TEST(ParseRequest, TakesEveryWellFormedRequest) {
   struct Case {
@@ -35,7 +22,7 @@ TEST(ParseRequest, TakesEveryWellFormedRequest) {
       {{0xAA, 0x12, 0x00, 0xEE}, RequestCode::GetPassword},
       {{0xAA, 0x02, 0x09, 0x00, 0x00, 0x03, 0xE8, 0x01, 0x00, 0x00, 0x00, 0x00, 0xEE},
        RequestCode::WriteSettings},
-      {WritePhones({Record(1, "1234567890123")}), RequestCode::WritePhones},
+      {WritePhones({{1, "1234567890123"}}), RequestCode::WritePhones},
       {{0xAA, 0x13, '1', '2', 0x00, 0x00, 0xEE}, RequestCode::SetPassword},
   };
   for (const auto& c : cases) {
@@ -53,8 +40,8 @@ TEST(ParseRequest, ReadsTheFieldsOfDataRequests) {
   EXPECT_EQ(parsed->relayTimeout, 59999);
   EXPECT_TRUE(parsed->externalDisconnection);
 
-  const auto phones = controller::ParseRequest(
-      WritePhones({Record(3, "555"), Record(1000, "1234567890123")}), nullptr);
+  const auto phones =
+      controller::ParseRequest(WritePhones({{3, "555"}, {1000, "1234567890123"}}), nullptr);
   ASSERT_TRUE(phones);
   ASSERT_EQ(phones->phones.size(), 2u);
   EXPECT_EQ(phones->phones[0].slot, 3);
@@ -67,7 +54,7 @@ TEST(ParseRequest, ReadsTheFieldsOfDataRequests) {
 }
 
 TEST(ParseRequest, RejectsMalformedFrames) {
-  Bytes noZero = WritePhones({Record(1, "1")});
+  Bytes noZero = WritePhones({{1, "1"}});
   std::fill(noZero.begin() + 5, noZero.begin() + 19, '7');  // 14 characters, no zero byte
   const Bytes cases[] = {
       {0xAA, 0x11, 0x00, 0xEF},                          // bad end byte
@@ -79,9 +66,9 @@ TEST(ParseRequest, RejectsMalformedFrames) {
       {0xAA, 0x03, 0x11},                                // records of 17 bytes
       {0xAA, 0x03, 0x60},                                // six records
       {0xAA, 0x03, 0x00, 0xEE},                          // no record
-      WritePhones({Record(0, "1")}),                     // slot 0
-      WritePhones({Record(1001, "1")}),                  // beyond the last slot
-      WritePhones({Record(5, "")}),                      // empty number
+      WritePhones({{0, "1"}}),                           // slot 0
+      WritePhones({{1001, "1"}}),                        // beyond the last slot
+      WritePhones({{5, ""}}),                            // empty number
       {0xAA, 0x11, 0x00},                                // truncated
       {0xAA, 0x13, '1', '2', '3', '4', '5', 0xEE},       // password frame too long
   };

@@ -2,50 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "FrameSupport.h"
+
 namespace {
 
 using controller::Bytes;
 
-const Bytes kReadRequest = {0xAA, 0x01, 0x00, 0xEE};
-const Bytes kReadAck = {0xAA, 0x10, 0x00, 0xEE};
-const Bytes kProbe = {0xAA, 0x11, 0x00, 0xEE};
-const Bytes kGetPassword = {0xAA, 0x12, 0x00, 0xEE};
-const Bytes kAccepted = {0xAA, 0x20, 0x00, 0xEE};
-const Bytes kRefused = {0xAA, 0x21, 0x00, 0xEE};
-const Bytes kEndOfData = {0xAA, 0x24, 0x00, 0xEE};
+using namespace frames;
 
 controller::Request Parse(const Bytes& frame) {
   auto request = controller::ParseRequest(frame, nullptr);
   EXPECT_TRUE(request) << controller::Hex(frame);
   return request.value_or(controller::Request{});
-}
-
-Bytes WriteSettings(std::uint16_t timeout, bool flag) {
-  return {0xAA,
-          0x02,
-          0x09,
-          0,
-          0,
-          static_cast<std::uint8_t>(timeout >> 8),
-          static_cast<std::uint8_t>(timeout & 0xFF),
-          flag ? std::uint8_t{1} : std::uint8_t{0},
-          0,
-          0,
-          0,
-          0,
-          0xEE};
-}
-
-Bytes WriteOnePhone(std::uint16_t slot, std::string_view number) {
-  Bytes frame(20, 0x00);
-  frame[0] = 0xAA;
-  frame[1] = 0x03;
-  frame[2] = 0x10;
-  frame[3] = static_cast<std::uint8_t>(slot >> 8);
-  frame[4] = static_cast<std::uint8_t>(slot & 0xFF);
-  std::copy(number.begin(), number.end(), frame.begin() + 5);
-  frame[19] = 0xEE;
-  return frame;
 }
 
 // One answer of exactly one frame.
@@ -114,8 +82,8 @@ TEST(Responder, WriteStartsAfreshAndHoldsExactlyWhatWasWritten) {
   EXPECT_TRUE(responder.State().phones.empty());
   EXPECT_EQ(responder.State().relayTimeout, 2500);
   EXPECT_TRUE(responder.State().externalDisconnection);
-  EXPECT_EQ(Only(responder.Handle(Parse(WriteOnePhone(7, "5551234")), {})), kAccepted);
-  EXPECT_EQ(Only(responder.Handle(Parse(WriteOnePhone(3, " ")), {})), kAccepted);
+  EXPECT_EQ(Only(responder.Handle(Parse(WritePhones({{7, "5551234"}})), {})), kAccepted);
+  EXPECT_EQ(Only(responder.Handle(Parse(WritePhones({{3, " "}})), {})), kAccepted);
   const std::map<std::uint16_t, std::string> expected = {{3, " "}, {7, "5551234"}};
   EXPECT_EQ(responder.State().phones, expected);
 }
@@ -126,7 +94,7 @@ TEST(Responder, RefuseTakesNothingOver) {
   controller::AnswerKnobs knobs;
   knobs.refuse = true;
   const Bytes requests[] = {WriteSettings(3000, true),
-                            WriteOnePhone(9, "1"),
+                            WritePhones({{9, "1"}}),
                             {0xAA, 0x13, '4', '3', '2', '1', 0xEE},
                             kProbe};
   for (const auto& request : requests) {

@@ -4,18 +4,14 @@
 
 #include <fstream>
 
+#include "FrameSupport.h"
 #include "controller/CommandLine.h"
 
 namespace {
 
 class StateFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavkel-state-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
   std::filesystem::path Write(const std::string& text) {
     const auto file = dir_ / "state.txt";
@@ -23,7 +19,8 @@ class StateFile : public ::testing::Test {
     return file;
   }
 
-  std::filesystem::path dir_;
+  frames::TempDir temp_;
+  const std::filesystem::path& dir_ = temp_.Path();
 };
 
 TEST_F(StateFile, SavesAndLoadsEveryCharacterOfNumbersAndPassword) {
