@@ -156,7 +156,10 @@ void SimulatedController::Run() {
     framer_.Expire(now, events);
     bool dropLine = false;
     for (const auto& event : events) {
-      dropLine = dropLine || Handle(event, now);
+      if (Handle(event, now)) {
+        dropLine = true;  // what came after the hang-up went down with the old line
+        break;
+      }
     }
     events.clear();
     if (dropLine) {
