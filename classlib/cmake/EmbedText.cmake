@@ -1,7 +1,7 @@
 # tavkel_embed_text(target file symbol): compiles the text file into target as
 #   extern const std::string_view symbol;   (declared in the generated header <symbol>.h)
 # holding the file's bytes unchanged. The file is embedded again whenever it changes.
-set(TAVKEL_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedTextScript.cmake)
+set(TAVKEL_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedTextScript.cmake CACHE INTERNAL "")
 
 function(tavkel_embed_text target file symbol)
   get_filename_component(input ${file} ABSOLUTE)

@@ -3,7 +3,6 @@ file(READ ${INPUT} content HEX)
 string(LENGTH "${content}" hexLength)
 math(EXPR size "${hexLength} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${content}")
-string(REGEX REPLACE "(('\\\\x[0-9a-f][0-9a-f]',){16})" "\\1\n  " bytes "${bytes}")
 file(WRITE ${DIR}/${SYMBOL}.h
      "// Generated from ${INPUT}.\n#pragma once\n#include <string_view>\n"
      "extern const std::string_view ${SYMBOL};\n")
