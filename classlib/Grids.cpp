@@ -337,6 +337,9 @@ void TStringGrid::ShowEditor(bool Focus) {
 void TStringGrid::HideEditor() { editor_->hide(); }
 
 void TStringGrid::PlaceEditor() {
+  if (editor_ == nullptr) {
+    return;  // the view lays itself out while it is being made
+  }
   auto* view = static_cast<QTableView*>(Widget());
   const QRect cell = view->visualRect(model_->index(row_, col_));
   editor_->setGeometry(cell.adjusted(0, 0, -1, -1));

@@ -86,8 +86,8 @@ class TStringGrid : public TControl {
   int col_ = 1;
   bool firing_ = false;    // OnSetEditText is running
   unsigned moves_ = 0;     // counts moves of the current cell
-  class GridModel* model_;
-  class GridEditor* editor_;
+  class GridModel* model_ = nullptr;
+  class GridEditor* editor_ = nullptr;
 };
 
 }  // namespace classlib
