@@ -17,6 +17,11 @@ using LONG_PTR = std::intptr_t;
 inline constexpr int GWLP_WNDPROC = -4;
 inline constexpr int GWLP_USERDATA = -21;
 
+// Wake-mask bits that make MsgWaitForMultipleObjects watch the queue: every message here is a
+// posted one, so a mask with neither bit waits on the handles alone.
+inline constexpr DWORD QS_POSTMESSAGE = 0x0008;
+inline constexpr DWORD QS_ALLPOSTMESSAGE = 0x0100;
+
 // Creates a window of the calling thread. Only hidden windows exist here: styles, position, size,
 // parent and class name are recorded and otherwise ignored. Its procedure is DefWindowProcA until
 // set with SetWindowLongPtrA(GWLP_WNDPROC). Returns 0 on failure.
@@ -33,25 +38,31 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Queues a message for the window's thread; fails with ERROR_INVALID_WINDOW_HANDLE for a window
-// that does not exist (destroyed), and when the PostMessageA fault is armed.
+// that does not exist (destroyed, or handle 0), for a window whose thread has retired its queue,
+// and when the PostMessageA fault is armed.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Queues a thread message (window handle 0); fails with ERROR_INVALID_THREAD_ID while the thread
-// has no queue (before its first look, after it ended or retired its queue).
+// has no queue (before its first look, after it ended or retired its queue), and with
+// ERROR_NOT_ENOUGH_MEMORY when the PostThreadMessageA fault is armed.
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Takes the first message of the calling thread's queue that matches the filter (window 0: any;
-// min and max both 0: every number). Creates the queue on first use.
+// min and max both 0: every number), removing it with PM_REMOVE. Creates the queue on first use.
+// Every call clears the queue's new-input mark (see MsgWaitForMultipleObjects).
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
 
 BOOL TranslateMessage(const MSG* message);
 
-// Calls the procedure of the message's window; a message for a destroyed window is dropped.
+// Calls the procedure of the message's window, outside every lock of the platform; a message for a
+// destroyed window, and a thread message, is dropped (result 0).
 LRESULT DispatchMessageA(const MSG* message);
 
 // Waits like WaitForMultipleObjects, and also returns WAIT_OBJECT_0 + count when input new since
 // the thread's last PeekMessageA is in its queue, including input posted between that look and
-// the start of this wait. The new-input mark is cleared by the next PeekMessageA.
+// the start of this wait. The new-input mark is cleared by the next PeekMessageA, not by this
+// wait. The queue is watched when wakeMask holds QS_POSTMESSAGE or QS_ALLPOSTMESSAGE (QS_ALLINPUT
+// and 0xFF do); count may be 0. A thread without a queue waits on the handles alone.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
 
@@ -66,7 +77,10 @@ int MessageQueueDescriptor();
 void RetireMessageQueue();
 
 // Dispatches the calling thread's messages until done() holds or timeoutMs passes; returns
-// done(). For tests and loops without Qt. Sleeps in the queue's wait, never polls.
+// done(). For tests and loops without Qt. Sleeps in the queue's wait, never polls; done() is
+// examined before each message and whenever the queue wakes, so it should turn true through a
+// dispatched message. Messages are taken one at a time, so a procedure may run a nested pump and
+// order is kept. timeoutMs may be INFINITE.
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 // Windows that exist; tests use it to find leaks.
