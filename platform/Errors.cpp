@@ -6,9 +6,13 @@ namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return lastError; }
+DWORD GetLastError() {
+  return lastError;
+}
 
-void SetLastError(DWORD error) { lastError = error; }
+void SetLastError(DWORD error) {
+  lastError = error;
+}
 
 namespace platform {
 
@@ -25,6 +29,7 @@ DWORD ErrorFromErrno(int errnoValue) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case EISDIR:
       return ERROR_ACCESS_DENIED;
     case EBADF:
       return ERROR_INVALID_HANDLE;

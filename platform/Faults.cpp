@@ -11,7 +11,9 @@ std::atomic<int> counters[static_cast<int>(FaultPoint::Count)];
 
 }  // namespace
 
-void FailNextCall(FaultPoint point, int skip) { counters[static_cast<int>(point)].store(skip + 1); }
+void FailNextCall(FaultPoint point, int skip) {
+  counters[static_cast<int>(point)].store(skip + 1);
+}
 
 void ClearFaults() {
   for (auto& counter : counters) {

@@ -11,7 +11,9 @@
 namespace platform {
 namespace {
 
-std::filesystem::path MapFile() { return PlatformRoot() / "devicemap"; }
+std::filesystem::path MapFile() {
+  return PlatformRoot() / "devicemap";
+}
 
 // Holds the map's lock file locked for the life of the object.
 class MapLock {
@@ -90,7 +92,9 @@ std::filesystem::path PlatformRoot() {
   return std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "tavkel";
 }
 
-std::vector<DeviceMapEntry> ReadDeviceMap() { return ParseMap(); }
+std::vector<DeviceMapEntry> ReadDeviceMap() {
+  return ParseMap();
+}
 
 bool PublishDevice(const std::string& name, const std::string& path) {
   if (name.empty() || name.find_first_of("\t\n") != std::string::npos ||

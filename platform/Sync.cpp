@@ -9,7 +9,8 @@ namespace {
 
 class EventObject : public Waitable {
  public:
-  EventObject(bool manualReset, bool signalled) : manualReset_(manualReset), signalled_(signalled) {}
+  EventObject(bool manualReset, bool signalled)
+      : manualReset_(manualReset), signalled_(signalled) {}
 
   bool IsSignalledLocked() const override { return signalled_; }
   void OnWaitSatisfiedLocked() override {
@@ -55,16 +56,19 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
       std::make_shared<platform::EventObject>(manualReset != FALSE, initialState != FALSE));
 }
 
-BOOL SetEvent(HANDLE event) { return platform::SetEventState(event, true); }
+BOOL SetEvent(HANDLE event) {
+  return platform::SetEventState(event, true);
+}
 
-BOOL ResetEvent(HANDLE event) { return platform::SetEventState(event, false); }
+BOOL ResetEvent(HANDLE event) {
+  return platform::SetEventState(event, false);
+}
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
 }
 
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
-                             DWORD milliseconds) {
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
   if (waitAll) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;

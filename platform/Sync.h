@@ -15,5 +15,4 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
 // Waits for any of the handles (waitAll is not supported and fails with ERROR_INVALID_PARAMETER).
 // When several are signalled the lowest index is reported.
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
-                             DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
