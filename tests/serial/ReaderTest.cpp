@@ -22,9 +22,11 @@ TEST_F(ReaderTest, CompletedReadBecomesOneZeroTerminatedBlock) {
 TEST_F(ReaderTest, ReadsCompletingAtOnceAreEachDeliveredBeforeTheNextRead) {
   device->ReadReturns("first");
   device->ReadReturns("second");
-  OpenAndSettle();
+  comm->SetOnSendDataEmpty(nullptr);
+  comm->OpenPort();
   ASSERT_TRUE(PumpUntilCount(log, 2));
   EXPECT_EQ(log, (std::vector<Notice>{DataNotice("first"), DataNotice("second")}));
+  ASSERT_TRUE(device->WaitForPendingRead());
   EXPECT_EQ(device->Calls(SerialCall::ReadFile), 3);
   comm->ClosePort();
 }
@@ -36,6 +38,7 @@ struct EventCase {
   DWORD lineErrors;
   std::vector<Notice> expected;
   bool readerEnds;
+  friend void PrintTo(const EventCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class PortEventTest : public ScriptedCommTest,
@@ -68,8 +71,11 @@ TEST_P(PortEventTest, PostsLineErrorBeforeModemEvent) {
 }
 
 const EventCase kEventCases[] = {
-    {"ErrorAndRing", EV_ERR | EV_RING, CE_FRAME | CE_RXPARITY,
-     {{Notice::LineError, CE_FRAME | CE_RXPARITY}, {Notice::Modem, 4}}, false},
+    {"ErrorAndRing",
+     EV_ERR | EV_RING,
+     CE_FRAME | CE_RXPARITY,
+     {{Notice::LineError, CE_FRAME | CE_RXPARITY}, {Notice::Modem, 4}},
+     false},
     {"CarrierAndRing", EV_RLSD | EV_RING, 0, {{Notice::Modem, 12}}, false},
     {"Carrier", EV_RLSD, 0, {{Notice::Modem, 8}}, false},
     {"ErrorOnly", EV_ERR | EV_RXCHAR, CE_OVERRUN, {{Notice::LineError, CE_OVERRUN}}, false},
@@ -90,6 +96,7 @@ struct ReaderEnd {
   std::function<void(ReaderTest&)> beforeOpen;
   std::function<void(ReaderTest&)> whileOpen;  // runs once both threads have settled
   bool hangup;
+  friend void PrintTo(const ReaderEnd& row, std::ostream* out) { *out << row.name; }
 };
 
 class ReaderEndTest : public ScriptedCommTest, public ::testing::WithParamInterface<ReaderEnd> {};
@@ -107,8 +114,10 @@ TEST_P(ReaderEndTest, EndsTheReaderAndLeavesTheWriterRunning) {
   if (row.hangup) {
     ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Hangup) == 1; }));
   }
-  // The writer still works; its notice comes after whatever the reader posted.
-  ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Empty) >= 1; }));
+  // The writer still works.
+  if (row.beforeOpen) {
+    ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Empty) >= 1; }));
+  }
   const std::size_t empties = CountOf(log, Notice::Empty);
   ASSERT_TRUE(comm->SendData("still", 5));
   ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Empty) == empties + 1; }));
@@ -119,17 +128,18 @@ TEST_P(ReaderEndTest, EndsTheReaderAndLeavesTheWriterRunning) {
   comm->ClosePort();
 }
 
-void Fail(ReaderTest& t, SerialCall call, DWORD error) { t.device->SetResult(call, error); }
+void Fail(ReaderTest& t, SerialCall call, DWORD error) {
+  t.device->SetResult(call, error);
+}
 
 const ReaderEnd kReaderEnds[] = {
     {"SetCommMaskFails", [](ReaderTest& t) { Fail(t, SerialCall::SetCommMask, ERROR_GEN_FAILURE); },
      nullptr, true},
-    {"WaitCommEventFails", [](ReaderTest& t) { t.device->EventFails(ERROR_GEN_FAILURE); },
-     nullptr, true},
+    {"WaitCommEventFails", [](ReaderTest& t) { t.device->EventFails(ERROR_GEN_FAILURE); }, nullptr,
+     true},
     {"WaitCommEventInvalidHandle",
      [](ReaderTest& t) { t.device->EventFails(ERROR_INVALID_HANDLE); }, nullptr, false},
-    {"ReadFileFails", [](ReaderTest& t) { t.device->ReadFails(ERROR_GEN_FAILURE); }, nullptr,
-     true},
+    {"ReadFileFails", [](ReaderTest& t) { t.device->ReadFails(ERROR_GEN_FAILURE); }, nullptr, true},
     {"ReadFileInvalidHandle", [](ReaderTest& t) { t.device->ReadFails(ERROR_INVALID_HANDLE); },
      nullptr, false},
     {"ReadOfZeroBytesAtOnce", [](ReaderTest& t) { t.device->ReadReturns(""); }, nullptr, false},
@@ -185,10 +195,12 @@ const ReaderEnd kReaderEnds[] = {
 INSTANTIATE_TEST_SUITE_P(Table, ReaderEndTest, ::testing::ValuesIn(kReaderEnds),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The idle writer does not touch the port: it ends at its next write.
 TEST_F(ReaderTest, InvalidHandleEndsBothThreadsQuietly) {
   OpenAndSettle();
   device->InvalidateHandle();
   ASSERT_TRUE(Ended(comm->ReaderThread()));
+  ASSERT_TRUE(comm->SendData("lost", 4));
   ASSERT_TRUE(Ended(comm->WriterThread()));
   EXPECT_FALSE(comm->SendData("gone", 4));
   comm->ClosePort();

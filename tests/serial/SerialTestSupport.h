@@ -38,9 +38,13 @@ inline std::size_t OpenDescriptorCount() {
 
 // One event of the component, as the handlers saw it.
 struct Notice {
-  enum Kind { Data, LineError, Modem, Hangup, Empty } kind;
-  DWORD value = 0;    // byte count, error flags or modem event
-  std::string bytes;  // Data: the block's bytes
+  enum Kind { Data, LineError, Modem, Hangup, Empty };
+  Notice(Kind kind, DWORD value = 0) : kind(kind), value(value) {}
+  Notice(Kind kind, DWORD value, std::string bytes, bool terminated)
+      : kind(kind), value(value), bytes(std::move(bytes)), terminated(terminated) {}
+  Kind kind;
+  DWORD value = 0;         // byte count, error flags or modem event
+  std::string bytes;       // Data: the block's bytes
   bool terminated = true;  // Data: the byte after the block's bytes was 0
   bool operator==(const Notice& other) const {
     return kind == other.kind && value == other.value && bytes == other.bytes &&
@@ -63,12 +67,12 @@ inline Notice DataNotice(const std::string& bytes) {
 
 // Binds all five events of comm to a log. Handlers see the component as Sender.
 inline void Record(TComm& comm, std::vector<Notice>& log) {
-  comm.SetOnReceiveData([&comm, &log](brisko::TObject* sender, const void* buffer,
-                                      std::uint16_t length) {
-    EXPECT_EQ(sender, &comm);
-    const char* bytes = static_cast<const char*>(buffer);
-    log.push_back({Notice::Data, length, std::string(bytes, length), bytes[length] == 0});
-  });
+  comm.SetOnReceiveData(
+      [&comm, &log](brisko::TObject* sender, const void* buffer, std::uint16_t length) {
+        EXPECT_EQ(sender, &comm);
+        const char* bytes = static_cast<const char*>(buffer);
+        log.push_back({Notice::Data, length, std::string(bytes, length), bytes[length] == 0});
+      });
   comm.SetOnReceiveError([&log](brisko::TObject*, DWORD mask) {
     log.push_back({Notice::LineError, mask});
   });
@@ -87,8 +91,8 @@ inline ::testing::AssertionResult PumpUntil(const std::function<bool()>& done,
   return ::testing::AssertionFailure() << "condition not met within " << bound << " ms";
 }
 
-inline ::testing::AssertionResult PumpUntilCount(const std::vector<Notice>& log,
-                                                 std::size_t count, DWORD bound = kBound) {
+inline ::testing::AssertionResult PumpUntilCount(const std::vector<Notice>& log, std::size_t count,
+                                                 DWORD bound = kBound) {
   if (platform::PumpMessagesUntil([&] { return log.size() >= count; }, bound)) {
     return ::testing::AssertionSuccess();
   }
@@ -136,9 +140,12 @@ class SerialTest : public ::testing::Test {
   }
   void TearDown() override {
     platform::ClearFaults();
+    // Notices for the windows of components already gone are dropped, as dispatching would.
     MSG left;
     while (PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE)) {
-      ADD_FAILURE() << "message 0x" << std::hex << left.message << " left in the queue";
+      if (left.hwnd == nullptr || IsWindow(left.hwnd)) {
+        ADD_FAILURE() << "message 0x" << std::hex << left.message << " left in the queue";
+      }
     }
     EXPECT_EQ(platform_test::LiveCounts{}, before_);
     EXPECT_EQ(OpenDescriptorCount(), descriptors_);
@@ -146,6 +153,7 @@ class SerialTest : public ::testing::Test {
     std::filesystem::remove_all(root_, ignored);
   }
 
+ public:
   const std::filesystem::path& Root() const { return root_; }
 
  private:
@@ -159,7 +167,7 @@ inline constexpr const char* kScriptedName = "TESTPORT";
 
 // A component on a scripted device, its events recorded in log.
 class ScriptedCommTest : public SerialTest {
- protected:
+ public:
   void SetUp() override {
     SerialTest::SetUp();
     device = platform::ScriptedDevice::Register(kScriptedName);
@@ -168,6 +176,7 @@ class ScriptedCommTest : public SerialTest {
     Record(*comm, log);
   }
   void TearDown() override {
+    DispatchPending();
     comm.reset();
     device.reset();
     SerialTest::TearDown();

@@ -90,8 +90,8 @@ struct LineStateCase {
 
 TEST_F(SettingsTest, LineStateIsBuiltFromZeroKeepingWhatThePortHad) {
   // The port's own state as a previous user left it: odd flags, its own EofChar and EvtChar.
-  HANDLE other = CreateFileA(kScriptedName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE other = CreateFileA(kScriptedName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   DCB before{};
   before.DCBlength = sizeof(DCB);
@@ -170,7 +170,9 @@ const SetterCase kSetters[] = {
      SetterCase::Timeout},
 };
 
-bool SameState(const DCB& a, const DCB& b) { return std::memcmp(&a, &b, sizeof(DCB)) == 0; }
+bool SameState(const DCB& a, const DCB& b) {
+  return std::memcmp(&a, &b, sizeof(DCB)) == 0;
+}
 bool SameTimeouts(const COMMTIMEOUTS& a, const COMMTIMEOUTS& b) {
   return std::memcmp(&a, &b, sizeof(COMMTIMEOUTS)) == 0;
 }
@@ -262,7 +264,11 @@ TEST_F(SettingsTest, EnumerationsAreTranslatedIntoTheLineState) {
        [](const DCB& d) { return DWORD{d.ByteSize}; }, 8},
       {"_1_5", [](TComm& c) { c.SetStopBits(TStopBits::_1_5); },
        [](const DCB& d) { return DWORD{d.StopBits}; }, ONE5STOPBITS},
-      {"Space", [](TComm& c) { c.SetParity(TParity::Space); c.SetBaudRate(4800); },
+      {"Space",
+       [](TComm& c) {
+         c.SetParity(TParity::Space);
+         c.SetBaudRate(4800);
+       },
        [](const DCB& d) { return DWORD{d.Parity}; }, SPACEPARITY},
   };
   OpenAndSettle();

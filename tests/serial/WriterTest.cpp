@@ -14,9 +14,8 @@ class WriterTest : public ScriptedCommTest {
  protected:
   // From now on each OnSendDataEmpty records how many writes the device had seen by then.
   void CountWritesAtEachEmptyNotice() {
-    comm->SetOnSendDataEmpty([this](brisko::TObject*) {
-      writesAtEmpty.push_back(device->Writes().size());
-    });
+    comm->SetOnSendDataEmpty(
+        [this](brisko::TObject*) { writesAtEmpty.push_back(device->Writes().size()); });
   }
   std::vector<std::size_t> writesAtEmpty;
 };
@@ -40,7 +39,10 @@ TEST_F(WriterTest, QueuedRequestsGoOutBackToBackFollowedByOneNotice) {
 
 TEST_F(WriterTest, WritesExactlyTheCountFromACopyMadeAtOnce) {
   OpenAndSettle();
-  char frame[] = "\xAA\x11\x0A0123456789\xEE";
+  char frame[] =
+      "\xAA\x11\x0A"
+      "0123456789"
+      "\xEE";
   ASSERT_TRUE(comm->SendData(frame, 13));
   std::memset(frame, 'x', sizeof frame);
   ASSERT_TRUE(device->WaitForWritten(13));
@@ -67,8 +69,8 @@ TEST_F(WriterTest, PartialWriteIsContinuedFromTheFirstUnwrittenByte) {
       ASSERT_TRUE(device->CompleteWrite(5));
     }
     ASSERT_TRUE(PumpUntil([&] { return writesAtEmpty.size() == 1; }));
-    const std::vector<std::string> writes(device->Writes().begin() + before,
-                                          device->Writes().end());
+    std::vector<std::string> writes = device->Writes();
+    writes.erase(writes.begin(), writes.begin() + static_cast<std::ptrdiff_t>(before));
     EXPECT_EQ(writes, (std::vector<std::string>{frame, frame.substr(5)}));
     comm->ClosePort();
     Record(*comm, log);
@@ -147,6 +149,7 @@ struct WriterEnd {
   std::function<void(WriterTest&)> script;   // before the write
   std::function<void(WriterTest&)> pending;  // ends the pending write, if one is scripted
   bool hangup;
+  friend void PrintTo(const WriterEnd& row, std::ostream* out) { *out << row.name; }
 };
 
 class WriterEndTest : public WriterTest, public ::testing::WithParamInterface<WriterEnd> {};
