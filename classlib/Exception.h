@@ -23,6 +23,8 @@ class EAbort : public Exception {
 };
 
 // Raises the silent cancel.
-[[noreturn]] inline void Abort() { throw EAbort(); }
+[[noreturn]] inline void Abort() {
+  throw EAbort();
+}
 
 }  // namespace classlib

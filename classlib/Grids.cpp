@@ -170,7 +170,9 @@ class GridView : public QTableView {
   TStringGrid* grid_;
 };
 
-QWidget* TStringGrid::NewWidget(TStringGrid* Grid) { return new GridView(Grid); }
+QWidget* TStringGrid::NewWidget(TStringGrid* Grid) {
+  return new GridView(Grid);
+}
 
 TStringGrid::TStringGrid(TComponent* Owner) : TControl(Owner, NewWidget(this), true) {
   auto* view = static_cast<GridView*>(Widget());
@@ -285,11 +287,17 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& Value) {
   }
 }
 
-void TStringGrid::CellChanged(int ACol, int ARow) { model_->Changed(ARow, ACol); }
+void TStringGrid::CellChanged(int ACol, int ARow) {
+  model_->Changed(ARow, ACol);
+}
 
-std::string TStringGrid::EditorText() const { return FromQt(editor_->text()); }
+std::string TStringGrid::EditorText() const {
+  return FromQt(editor_->text());
+}
 
-bool TStringGrid::EditorShown() const { return editor_->isVisibleTo(Widget()); }
+bool TStringGrid::EditorShown() const {
+  return editor_->isVisibleTo(Widget());
+}
 
 void TStringGrid::MoveTo(int ACol, int ARow) {
   if (ACol < fixedCols_ || ACol >= colCount_ || ARow < fixedRows_ || ARow >= RowCount()) {
@@ -334,7 +342,9 @@ void TStringGrid::ShowEditor(bool Focus) {
   }
 }
 
-void TStringGrid::HideEditor() { editor_->hide(); }
+void TStringGrid::HideEditor() {
+  editor_->hide();
+}
 
 void TStringGrid::PlaceEditor() {
   if (editor_ == nullptr) {

@@ -84,8 +84,8 @@ class TStringGrid : public TControl {
   std::vector<int> colWidths_;
   int row_ = 1;
   int col_ = 1;
-  bool firing_ = false;    // OnSetEditText is running
-  unsigned moves_ = 0;     // counts moves of the current cell
+  bool firing_ = false;  // OnSetEditText is running
+  unsigned moves_ = 0;   // counts moves of the current cell
   class GridModel* model_ = nullptr;
   class GridEditor* editor_ = nullptr;
 };

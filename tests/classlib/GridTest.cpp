@@ -79,10 +79,9 @@ TEST_F(Grid, EveryEditIsStoredBeforeOnSetEditTextAndOnceMoreWhenTheEditorLeaves)
   EXPECT_EQ(grid_->Cells(1, 1), "1");
   Key(Qt::Key_Down);
   EXPECT_EQ(grid_->Row(), 2);
-  EXPECT_EQ(stores_, (std::vector<Store>{{1, 1, "1", "1"},
-                                         {1, 1, "12", "12"},
-                                         {1, 1, "1", "1"},
-                                         {1, 1, "1", "1"}}));
+  EXPECT_EQ(stores_,
+            (std::vector<Store>{
+                {1, 1, "1", "1"}, {1, 1, "12", "12"}, {1, 1, "1", "1"}, {1, 1, "1", "1"}}));
   EXPECT_EQ(keys_, "12\b");
 }
 
