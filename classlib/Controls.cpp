@@ -226,6 +226,19 @@ void TLabel::SetCaption(const std::string& Caption) {
   auto* label = static_cast<QLabel*>(Widget());
   label->setTextFormat(Qt::PlainText);
   label->setText(ToQt(Caption));
+  FitCaption();
+}
+
+void TLabel::SetAutoSize(bool AutoSize) {
+  autoSize_ = AutoSize;
+  FitCaption();
+}
+
+void TLabel::FitCaption() {
+  if (autoSize_ && Align() == alNone) {
+    SetWidth(
+        QFontMetrics(Widget()->font()).horizontalAdvance(static_cast<QLabel*>(Widget())->text()));
+  }
 }
 
 TGroupBox::TGroupBox(TComponent* Owner) : TControl(Owner, new QGroupBox, false) {}

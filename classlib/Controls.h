@@ -99,12 +99,19 @@ class TControl : public TComponent {
   friend class TForm;
 };
 
-// A text on the form; takes no focus.
+// A text on the form; takes no focus. While AutoSize is set (the default) and the label is not
+// aligned, its width follows its caption, so that no text is cut off.
 class TLabel : public TControl {
  public:
   explicit TLabel(TComponent* Owner);
   std::string Caption() const;
   void SetCaption(const std::string& Caption);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool AutoSize);
+
+ private:
+  void FitCaption();
+  bool autoSize_ = true;
 };
 
 // A framed, captioned container.

@@ -55,8 +55,9 @@ void RegisterControls(TClassRegistry& classes) {
                                                                       {"alClient", alClient}}));
                              });
 
-  StringProperty<TLabel>(classes.Register<TLabel>("TLabel", "TControl"), "Caption",
-                         &TLabel::SetCaption);
+  TClassInfo& label = classes.Register<TLabel>("TLabel", "TControl");
+  StringProperty<TLabel>(label, "Caption", &TLabel::SetCaption);
+  BooleanProperty<TLabel>(label, "AutoSize", &TLabel::SetAutoSize);
   StringProperty<TGroupBox>(classes.Register<TGroupBox>("TGroupBox", "TControl"), "Caption",
                             &TGroupBox::SetCaption);
 

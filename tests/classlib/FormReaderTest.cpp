@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QWidget>
 
 #include "SampleFormText.h"
@@ -65,6 +66,9 @@ TEST_F(Reader, BuildsTheComponentsWithTheirPropertiesParentsAndEvents) {
   EXPECT_EQ(form.Edit1->Widget()->parentWidget(), group->Widget());
   EXPECT_EQ(form.Edit1->Widget()->geometry(), QRect(168, 24, 57, 21));
   EXPECT_EQ(label->Caption(), "Relay TimeOut(ms):");
+  EXPECT_GE(label->Width(),
+            QFontMetrics(label->Widget()->font()).horizontalAdvance("Relay TimeOut(ms):"))
+      << "an auto-sized label must not cut its caption";
   EXPECT_EQ(form.Edit1->Text(), "1000");
   EXPECT_FALSE(check->Enabled());
 
