@@ -25,9 +25,9 @@ DWORD ResumeThread(HANDLE thread);
 
 // Maps the priority onto the thread's nice value, relative to the nice value of the thread that
 // created it, where Linux allows it; where raising it is refused to an unprivileged process the
-// call still succeeds, and GetThreadPriority reports what was asked. Accepts the THREAD_PRIORITY_
-// values from IDLE to TIME_CRITICAL; any other value fails with ERROR_INVALID_PARAMETER. A
-// suspended thread takes its priority when it starts.
+// call still succeeds, and GetThreadPriority reports what was asked. Accepts IDLE, LOWEST to
+// HIGHEST, and TIME_CRITICAL; any other value fails with ERROR_INVALID_PARAMETER. A suspended
+// thread takes its priority when it starts.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 int GetThreadPriority(HANDLE thread);
 
