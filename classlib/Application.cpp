@@ -46,8 +46,7 @@ void TApplication::Initialize() {
   if (drain_ == nullptr) {
     drain_ = new QSocketNotifier(platform::MessageQueueDescriptor(), QSocketNotifier::Read,
                                  QCoreApplication::instance());
-    QObject::connect(drain_, &QSocketNotifier::activated, drain_,
-                     [this] { DrainPlatformQueue(); });
+    QObject::connect(drain_, &QSocketNotifier::activated, drain_, [this] { DrainPlatformQueue(); });
     QObject::connect(drain_, &QObject::destroyed, [this] { drain_ = nullptr; });
   }
 }
@@ -83,12 +82,14 @@ void TApplication::Run() {
     mainForm_->Show();
   }
   if (terminated_) {
+    terminated_ = false;
     return;
   }
   QEventLoop loop;
   runLoop_ = &loop;
   loop.exec();
   runLoop_ = nullptr;
+  terminated_ = false;  // a later Run (tests run several) starts afresh
 }
 
 void TApplication::Terminate() {
@@ -98,7 +99,9 @@ void TApplication::Terminate() {
   }
 }
 
-void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TApplication::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void TApplication::HandleException() noexcept {
   try {

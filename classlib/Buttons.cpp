@@ -25,10 +25,10 @@ QPixmap ComputerPicture() {
   painter.setBrush(QColor(192, 192, 192));
   painter.drawRect(2, 1, 11, 8);  // monitor
   painter.setBrush(QColor(0, 128, 128));
-  painter.drawRect(4, 3, 7, 4);  // screen
+  painter.drawRect(4, 3, 7, 4);              // screen
   painter.fillRect(7, 10, 2, 2, Qt::black);  // stand
   painter.setBrush(QColor(192, 192, 192));
-  painter.drawRect(1, 12, 13, 3);  // base unit
+  painter.drawRect(1, 12, 13, 3);                     // base unit
   painter.fillRect(10, 13, 2, 1, QColor(0, 160, 0));  // power light
   return picture;
 }
@@ -70,7 +70,9 @@ void TBitBtn::SetCaption(const std::string& Caption) {
   static_cast<QPushButton*>(Widget())->setText(ToQt(Caption));
 }
 
-void TBitBtn::Click() { static_cast<QPushButton*>(Widget())->click(); }
+void TBitBtn::Click() {
+  static_cast<QPushButton*>(Widget())->click();
+}
 
 TSpeedButton::TSpeedButton(TComponent* Owner) : TControl(Owner, new QToolButton, false) {
   auto* button = static_cast<QToolButton*>(Widget());
@@ -108,6 +110,8 @@ void TSpeedButton::SetGlyph(const std::string& Name) {
   static_cast<QToolButton*>(Widget())->setIcon(icon);
 }
 
-void TSpeedButton::Click() { static_cast<QToolButton*>(Widget())->click(); }
+void TSpeedButton::Click() {
+  static_cast<QToolButton*>(Widget())->click();
+}
 
 }  // namespace classlib

@@ -52,7 +52,9 @@ void TStatusBar::SetPanels(const std::vector<std::string>& Texts) {
   Refresh();
 }
 
-std::string TStatusBar::Shown() const { return FromQt(label_->text()); }
+std::string TStatusBar::Shown() const {
+  return FromQt(label_->text());
+}
 
 void TStatusBar::Refresh() {
   if (simplePanel_) {

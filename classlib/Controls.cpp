@@ -1,8 +1,8 @@
 #include "classlib/Controls.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QWidget>
@@ -174,9 +174,8 @@ void TControl::SetVisible(bool Visible) {
   }
 }
 
-bool TControl::Enabled() const { return widget_ != nullptr && widget_->isEnabledTo(nullptr); }
-
 void TControl::SetEnabled(bool Enabled) {
+  enabled_ = Enabled;
   if (widget_ != nullptr) {
     widget_->setEnabled(Enabled);
   }
@@ -219,12 +218,27 @@ TLabel::TLabel(TComponent* Owner) : TControl(Owner, new QLabel, false) {
   static_cast<QLabel*>(Widget())->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-std::string TLabel::Caption() const { return FromQt(static_cast<QLabel*>(Widget())->text()); }
+std::string TLabel::Caption() const {
+  return FromQt(static_cast<QLabel*>(Widget())->text());
+}
 
 void TLabel::SetCaption(const std::string& Caption) {
   auto* label = static_cast<QLabel*>(Widget());
   label->setTextFormat(Qt::PlainText);
   label->setText(ToQt(Caption));
+  FitCaption();
+}
+
+void TLabel::SetAutoSize(bool AutoSize) {
+  autoSize_ = AutoSize;
+  FitCaption();
+}
+
+void TLabel::FitCaption() {
+  if (autoSize_ && Align() == alNone) {
+    SetWidth(
+        QFontMetrics(Widget()->font()).horizontalAdvance(static_cast<QLabel*>(Widget())->text()));
+  }
 }
 
 TGroupBox::TGroupBox(TComponent* Owner) : TControl(Owner, new QGroupBox, false) {}

@@ -45,7 +45,8 @@ class TControl : public TComponent {
   // The control's own flag; it shows only while its parents show too.
   bool Visible() const { return visible_; }
   virtual void SetVisible(bool Visible);
-  bool Enabled() const;
+  // The control's own flag, like Visible.
+  bool Enabled() const { return enabled_; }
   void SetEnabled(bool Enabled);
 
   // The hint shows as a tooltip while ShowHint is set.
@@ -89,6 +90,7 @@ class TControl : public TComponent {
   int height_ = 0;
   TAlign align_ = alNone;
   bool visible_ = true;
+  bool enabled_ = true;
   std::string hint_;
   bool showHint_ = false;
   int tabOrder_ = 0;
@@ -97,12 +99,19 @@ class TControl : public TComponent {
   friend class TForm;
 };
 
-// A text on the form; takes no focus.
+// A text on the form; takes no focus. While AutoSize is set (the default) and the label is not
+// aligned, its width follows its caption, so that no text is cut off.
 class TLabel : public TControl {
  public:
   explicit TLabel(TComponent* Owner);
   std::string Caption() const;
   void SetCaption(const std::string& Caption);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool AutoSize);
+
+ private:
+  void FitCaption();
+  bool autoSize_ = true;
 };
 
 // A framed, captioned container.

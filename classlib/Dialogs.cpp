@@ -11,7 +11,9 @@ namespace classlib {
 
 namespace {
 
-QWidget* OwnerWidget(TForm* owner) { return owner != nullptr ? owner->Widget() : nullptr; }
+QWidget* OwnerWidget(TForm* owner) {
+  return owner != nullptr ? owner->Widget() : nullptr;
+}
 
 // "Shown|pattern|Shown|pattern" as Qt's "Shown (pattern);;...". Several patterns of one entry
 // are separated by ";" in the filter and by blanks for Qt.

@@ -15,7 +15,9 @@ TTimer::TTimer(TComponent* Owner) : TComponent(Owner), timer_(new QTimer) {
   });
 }
 
-TTimer::~TTimer() { delete timer_; }
+TTimer::~TTimer() {
+  delete timer_;
+}
 
 void TTimer::SetInterval(int Milliseconds) {
   if (Milliseconds == interval_) {

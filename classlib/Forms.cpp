@@ -31,9 +31,8 @@ void CollectTabChain(const TControl* parent, std::vector<TControl*>& chain) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     children.push_back(parent->Control(i));
   }
-  std::stable_sort(children.begin(), children.end(), [](TControl* a, TControl* b) {
-    return a->TabOrder() < b->TabOrder();
-  });
+  std::stable_sort(children.begin(), children.end(),
+                   [](TControl* a, TControl* b) { return a->TabOrder() < b->TabOrder(); });
   for (TControl* child : children) {
     if (child->TabStop()) {
       chain.push_back(child);
@@ -69,7 +68,9 @@ class FormWidget : public QWidget {
   TForm* form_;
 };
 
-QWidget* TForm::NewWidget(TForm* Form) { return new FormWidget(Form); }
+QWidget* TForm::NewWidget(TForm* Form) {
+  return new FormWidget(Form);
+}
 
 TForm::TForm(TComponent* Owner) : TControl(Owner, NewWidget(this), false) {
   visible_ = false;
@@ -83,9 +84,13 @@ TForm::~TForm() {
   }
 }
 
-std::string TForm::Caption() const { return FromQt(Widget()->windowTitle()); }
+std::string TForm::Caption() const {
+  return FromQt(Widget()->windowTitle());
+}
 
-void TForm::SetCaption(const std::string& Caption) { Widget()->setWindowTitle(ToQt(Caption)); }
+void TForm::SetCaption(const std::string& Caption) {
+  Widget()->setWindowTitle(ToQt(Caption));
+}
 
 void TForm::SetBorderIcons(int Icons) {
   borderIcons_ = Icons;
@@ -139,19 +144,29 @@ void TForm::SetBounds(int Left, int Top, int Width, int Height) {
   Widget()->resize(std::max(Width - kFrameWidth, 0), std::max(Height - kFrameHeight, 0));
 }
 
-int TForm::ClientWidth() const { return Widget()->width(); }
-int TForm::ClientHeight() const { return Widget()->height(); }
-void TForm::SetClientWidth(int Width) { SetWidth(Width + kFrameWidth); }
-void TForm::SetClientHeight(int Height) { SetHeight(Height + kFrameHeight); }
+int TForm::ClientWidth() const {
+  return Widget()->width();
+}
+int TForm::ClientHeight() const {
+  return Widget()->height();
+}
+void TForm::SetClientWidth(int Width) {
+  SetWidth(Width + kFrameWidth);
+}
+void TForm::SetClientHeight(int Height) {
+  SetHeight(Height + kFrameHeight);
+}
 
 void TForm::Show() {
   QWidget* widget = Widget();
   if (position_ == poScreenCenter || position_ == poDesktopCenter ||
       (position_ == poMainFormCenter && Application->MainForm() == nullptr)) {
-    QScreen* screen = widget->screen() != nullptr ? widget->screen() : QGuiApplication::primaryScreen();
+    QScreen* screen =
+        widget->screen() != nullptr ? widget->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr) {
       const QRect area = screen->availableGeometry();
-      widget->move(area.x() + (area.width() - width_) / 2, area.y() + (area.height() - height_) / 2);
+      widget->move(area.x() + (area.width() - width_) / 2,
+                   area.y() + (area.height() - height_) / 2);
     }
   }
   if (borderStyle_ == bsDialog || borderStyle_ == bsSingle) {

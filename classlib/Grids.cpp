@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTableView>
@@ -15,29 +16,37 @@
 
 namespace classlib {
 
-// Presents the grid's cells to the view; the grid owns the texts.
+// Presents the grid's cells to the view, the fixed row and column as the view's headers (so they
+// stay in place while the rest scrolls) and the corner cell in a label over the corner. Model
+// indices are grid cells less the fixed ones; the grid owns the texts.
 class GridModel : public QAbstractTableModel {
  public:
   explicit GridModel(TStringGrid* grid, QObject* parent)
       : QAbstractTableModel(parent), grid_(grid) {}
   int rowCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : grid_->RowCount();
+    return parent.isValid() ? 0 : grid_->RowCount() - grid_->fixedRows_;
   }
   int columnCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : grid_->ColCount();
+    return parent.isValid() ? 0 : grid_->ColCount() - grid_->fixedCols_;
   }
   QVariant data(const QModelIndex& index, int role) const override {
-    if (!index.isValid()) {
+    if (!index.isValid() || role != Qt::DisplayRole) {
       return {};
     }
-    const bool fixed = index.row() < grid_->fixedRows_ || index.column() < grid_->fixedCols_;
-    if (role == Qt::DisplayRole) {
-      return ToQt(grid_->cells_[index.row()][index.column()]);
+    return ToQt(grid_->cells_[index.row() + grid_->fixedRows_][index.column() + grid_->fixedCols_]);
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (role == Qt::TextAlignmentRole) {
+      return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     }
-    if (role == Qt::BackgroundRole && fixed) {
-      return QApplication::palette().button();
+    if (role != Qt::DisplayRole) {
+      return {};
     }
-    return {};
+    if (orientation == Qt::Horizontal) {
+      return grid_->fixedRows_ > 0 ? ToQt(grid_->cells_[0][section + grid_->fixedCols_])
+                                   : QVariant();
+    }
+    return grid_->fixedCols_ > 0 ? ToQt(grid_->cells_[section + grid_->fixedRows_][0]) : QVariant();
   }
   Qt::ItemFlags flags(const QModelIndex&) const override { return Qt::ItemIsEnabled; }
   void Reset() {
@@ -45,8 +54,23 @@ class GridModel : public QAbstractTableModel {
     endResetModel();
   }
   void Changed(int row, int col) {
-    const QModelIndex cell = index(row, col);
-    emit dataChanged(cell, cell);
+    const int fixedRows = grid_->fixedRows_;
+    const int fixedCols = grid_->fixedCols_;
+    if (row < fixedRows && col < fixedCols) {
+      return;  // the corner label
+    }
+    if (row < fixedRows) {
+      emit headerDataChanged(Qt::Horizontal, col - fixedCols, col - fixedCols);
+    } else if (col < fixedCols) {
+      emit headerDataChanged(Qt::Vertical, row - fixedRows, row - fixedRows);
+    } else {
+      const QModelIndex cell = index(row - fixedRows, col - fixedCols);
+      emit dataChanged(cell, cell);
+    }
+  }
+  // The model index of an editable cell.
+  QModelIndex Cell(int col, int row) const {
+    return index(row - grid_->fixedRows_, col - grid_->fixedCols_);
   }
 
  private:
@@ -130,11 +154,16 @@ class GridEditor : public QLineEdit {
 class GridView : public QTableView {
  public:
   explicit GridView(TStringGrid* grid) : grid_(grid) {
-    horizontalHeader()->hide();
-    verticalHeader()->hide();
-    horizontalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+      header->setMinimumSectionSize(1);
+      header->setSectionResizeMode(QHeaderView::Fixed);
+      header->setSectionsClickable(false);
+      header->setHighlightSections(false);
+    }
+    corner_ = new QLabel(this);
+    corner_->setObjectName("corner");
+    corner_->setTextFormat(Qt::PlainText);
+    corner_->setIndent(2);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
@@ -151,26 +180,59 @@ class GridView : public QTableView {
   }
   void mousePressEvent(QMouseEvent* event) override {
     const QModelIndex cell = indexAt(event->position().toPoint());
-    if (cell.isValid() && cell.row() >= grid_->fixedRows_ && cell.column() >= grid_->fixedCols_) {
-      grid_->MoveTo(cell.column(), cell.row());
+    if (cell.isValid()) {
+      grid_->MoveTo(cell.column() + grid_->fixedCols_, cell.row() + grid_->fixedRows_);
     }
     grid_->ShowEditor(true);
     event->accept();
   }
   void scrollContentsBy(int dx, int dy) override {
     QTableView::scrollContentsBy(dx, dy);
-    grid_->PlaceEditor();
+    if (ready) {
+      grid_->PlaceEditor();
+    }
   }
   void updateGeometries() override {
     QTableView::updateGeometries();
-    grid_->PlaceEditor();
+    PlaceCorner();
+    if (ready) {
+      grid_->PlaceEditor();
+    }
+  }
+
+ public:
+  // Set once the grid is made: until then the view's own layout must not reach into it.
+  bool ready = false;
+
+  // Shows the fixed row and column (at most one each) as headers, the corner cell over them.
+  void ApplyFixed() {
+    const bool fixedRow = grid_->fixedRows_ > 0;
+    const bool fixedCol = grid_->fixedCols_ > 0;
+    horizontalHeader()->setVisible(fixedRow);
+    verticalHeader()->setVisible(fixedCol);
+    horizontalHeader()->setFixedHeight(grid_->rowHeight_);
+    verticalHeader()->setFixedWidth(grid_->colWidths_.empty() ? 0 : grid_->colWidths_[0]);
+    corner_->setVisible(fixedRow && fixedCol);
+    corner_->setText(fixedRow && fixedCol ? ToQt(grid_->cells_[0][0]) : QString());
+    PlaceCorner();
   }
 
  private:
+  void PlaceCorner() {
+    if (corner_ == nullptr) {
+      return;  // still being made
+    }
+    corner_->setGeometry(frameWidth(), frameWidth(), verticalHeader()->width(),
+                         horizontalHeader()->height());
+    corner_->raise();
+  }
   TStringGrid* grid_;
+  QLabel* corner_ = nullptr;
 };
 
-QWidget* TStringGrid::NewWidget(TStringGrid* Grid) { return new GridView(Grid); }
+QWidget* TStringGrid::NewWidget(TStringGrid* Grid) {
+  return new GridView(Grid);
+}
 
 TStringGrid::TStringGrid(TComponent* Owner) : TControl(Owner, NewWidget(this), true) {
   auto* view = static_cast<GridView*>(Widget());
@@ -181,7 +243,8 @@ TStringGrid::TStringGrid(TComponent* Owner) : TControl(Owner, NewWidget(this), t
   editor_ = new GridEditor(this, view->viewport());
   QObject::connect(editor_, &QLineEdit::textEdited, editor_, [this] { StoreEditor(); });
   view->verticalHeader()->setDefaultSectionSize(rowHeight_);
-  ApplyColWidths();
+  static_cast<GridView*>(view)->ready = true;
+  CellsReshaped();
 }
 
 void TStringGrid::CheckCell(int ACol, int ARow) const {
@@ -220,6 +283,9 @@ void TStringGrid::SetFixedRows(int Count) {
   if (Count < 0 || Count >= RowCount()) {
     throw Exception("Fixed row count must be less than row count");
   }
+  if (Count > 1) {
+    throw Exception("At most one fixed row");
+  }
   fixedRows_ = Count;
   CellsReshaped();
 }
@@ -227,6 +293,9 @@ void TStringGrid::SetFixedRows(int Count) {
 void TStringGrid::SetFixedCols(int Count) {
   if (Count < 0 || Count >= colCount_) {
     throw Exception("Fixed column count must be less than column count");
+  }
+  if (Count > 1) {
+    throw Exception("At most one fixed column");
   }
   fixedCols_ = Count;
   CellsReshaped();
@@ -237,6 +306,7 @@ void TStringGrid::CellsReshaped() {
   col_ = std::clamp(col_, fixedCols_, colCount_ - 1);
   model_->Reset();
   ApplyColWidths();
+  static_cast<GridView*>(Widget())->ApplyFixed();
   editor_->setText(ToQt(cells_[row_][col_]));
   PlaceEditor();
 }
@@ -244,6 +314,7 @@ void TStringGrid::CellsReshaped() {
 void TStringGrid::SetDefaultRowHeight(int Height) {
   rowHeight_ = Height;
   static_cast<QTableView*>(Widget())->verticalHeader()->setDefaultSectionSize(Height);
+  static_cast<GridView*>(Widget())->ApplyFixed();
   PlaceEditor();
 }
 
@@ -265,10 +336,11 @@ void TStringGrid::SetColWidth(int ACol, int Width) {
 }
 
 void TStringGrid::ApplyColWidths() {
-  auto* view = static_cast<QTableView*>(Widget());
-  for (int col = 0; col < colCount_; ++col) {
-    view->setColumnWidth(col, colWidths_[col]);
+  auto* view = static_cast<GridView*>(Widget());
+  for (int col = fixedCols_; col < colCount_; ++col) {
+    view->setColumnWidth(col - fixedCols_, colWidths_[col]);
   }
+  view->ApplyFixed();
 }
 
 std::string TStringGrid::Cells(int ACol, int ARow) const {
@@ -285,11 +357,20 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& Value) {
   }
 }
 
-void TStringGrid::CellChanged(int ACol, int ARow) { model_->Changed(ARow, ACol); }
+void TStringGrid::CellChanged(int ACol, int ARow) {
+  model_->Changed(ARow, ACol);
+  if (ARow < fixedRows_ && ACol < fixedCols_) {
+    static_cast<GridView*>(Widget())->ApplyFixed();
+  }
+}
 
-std::string TStringGrid::EditorText() const { return FromQt(editor_->text()); }
+std::string TStringGrid::EditorText() const {
+  return FromQt(editor_->text());
+}
 
-bool TStringGrid::EditorShown() const { return editor_->isVisibleTo(Widget()); }
+bool TStringGrid::EditorShown() const {
+  return editor_->isVisibleTo(Widget());
+}
 
 void TStringGrid::MoveTo(int ACol, int ARow) {
   if (ACol < fixedCols_ || ACol >= colCount_ || ARow < fixedRows_ || ARow >= RowCount()) {
@@ -309,7 +390,7 @@ void TStringGrid::MoveTo(int ACol, int ARow) {
   col_ = ACol;
   row_ = ARow;
   editor_->setText(ToQt(cells_[row_][col_]));
-  static_cast<QTableView*>(Widget())->scrollTo(model_->index(row_, col_));
+  static_cast<QTableView*>(Widget())->scrollTo(model_->Cell(col_, row_));
   PlaceEditor();
 }
 
@@ -334,14 +415,13 @@ void TStringGrid::ShowEditor(bool Focus) {
   }
 }
 
-void TStringGrid::HideEditor() { editor_->hide(); }
+void TStringGrid::HideEditor() {
+  editor_->hide();
+}
 
 void TStringGrid::PlaceEditor() {
-  if (editor_ == nullptr) {
-    return;  // the view lays itself out while it is being made
-  }
   auto* view = static_cast<QTableView*>(Widget());
-  const QRect cell = view->visualRect(model_->index(row_, col_));
+  const QRect cell = view->visualRect(model_->Cell(col_, row_));
   editor_->setGeometry(cell.adjusted(0, 0, -1, -1));
 }
 

@@ -19,8 +19,9 @@ class TStringGrid : public TControl {
   void SetRowCount(int Count);
   int ColCount() const { return colCount_; }
   void SetColCount(int Count);
+  // Fixed rows and columns stay in place while the grid scrolls; there is at most one of each.
   int FixedRows() const { return fixedRows_; }
-  // At least one row stays editable: raises when Count is not below RowCount.
+  // At least one row stays editable: raises when Count is not below RowCount, or above 1.
   void SetFixedRows(int Count);
   int FixedCols() const { return fixedCols_; }
   void SetFixedCols(int Count);
@@ -84,10 +85,10 @@ class TStringGrid : public TControl {
   std::vector<int> colWidths_;
   int row_ = 1;
   int col_ = 1;
-  bool firing_ = false;    // OnSetEditText is running
-  unsigned moves_ = 0;     // counts moves of the current cell
-  class GridModel* model_ = nullptr;
-  class GridEditor* editor_ = nullptr;
+  bool firing_ = false;  // OnSetEditText is running
+  unsigned moves_ = 0;   // counts moves of the current cell
+  class GridModel* model_;
+  class GridEditor* editor_;
 };
 
 }  // namespace classlib

@@ -12,7 +12,9 @@ inline QString ToQt(const std::string& Text) {
   return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
 }
 
-inline std::string FromQt(const QString& Text) { return Text.toLatin1().toStdString(); }
+inline std::string FromQt(const QString& Text) {
+  return Text.toLatin1().toStdString();
+}
 
 // Refuses input (typed, pasted or dropped) holding characters beyond Latin-1, which an 8-bit text
 // cannot hold.

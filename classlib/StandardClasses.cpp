@@ -45,18 +45,19 @@ void RegisterControls(TClassRegistry& classes) {
   BooleanProperty<TControl>(control, "Enabled", &TControl::SetEnabled);
   BooleanProperty<TControl>(control, "ShowHint", &TControl::SetShowHint);
   StringProperty<TControl>(control, "Hint", &TControl::SetHint);
-  control.Property<TControl>("Align", [](TControl& target, const TValue& value,
-                                         const TReadContext&) {
-    target.SetAlign(AsEnum<TAlign>(value, {{"alNone", alNone},
-                                           {"alTop", alTop},
-                                           {"alBottom", alBottom},
-                                           {"alLeft", alLeft},
-                                           {"alRight", alRight},
-                                           {"alClient", alClient}}));
-  });
+  control.Property<TControl>("Align",
+                             [](TControl& target, const TValue& value, const TReadContext&) {
+                               target.SetAlign(AsEnum<TAlign>(value, {{"alNone", alNone},
+                                                                      {"alTop", alTop},
+                                                                      {"alBottom", alBottom},
+                                                                      {"alLeft", alLeft},
+                                                                      {"alRight", alRight},
+                                                                      {"alClient", alClient}}));
+                             });
 
-  StringProperty<TLabel>(classes.Register<TLabel>("TLabel", "TControl"), "Caption",
-                         &TLabel::SetCaption);
+  TClassInfo& label = classes.Register<TLabel>("TLabel", "TControl");
+  StringProperty<TLabel>(label, "Caption", &TLabel::SetCaption);
+  BooleanProperty<TLabel>(label, "AutoSize", &TLabel::SetAutoSize);
   StringProperty<TGroupBox>(classes.Register<TGroupBox>("TGroupBox", "TControl"), "Caption",
                             &TGroupBox::SetCaption);
 
@@ -71,15 +72,15 @@ void RegisterControls(TClassRegistry& classes) {
   BooleanProperty<TCheckBox>(check, "Checked", &TCheckBox::SetChecked);
 
   TClassInfo& combo = classes.Register<TComboBox>("TComboBox", "TControl");
-  combo.Property<TComboBox>("Style", [](TComboBox& target, const TValue& value,
-                                        const TReadContext&) {
-    target.SetStyle(AsEnum<TComboBoxStyle>(
-        value, {{"csDropDown", csDropDown}, {"csDropDownList", csDropDownList}}));
-  });
-  combo.Property<TComboBox>("Items", [](TComboBox& target, const TValue& value,
-                                        const TReadContext&) {
-    target.Items().Assign(AsList(value));
-  });
+  combo.Property<TComboBox>(
+      "Style", [](TComboBox& target, const TValue& value, const TReadContext&) {
+        target.SetStyle(AsEnum<TComboBoxStyle>(
+            value, {{"csDropDown", csDropDown}, {"csDropDownList", csDropDownList}}));
+      });
+  combo.Property<TComboBox>("Items",
+                            [](TComboBox& target, const TValue& value, const TReadContext&) {
+                              target.Items().Assign(AsList(value));
+                            });
   IntegerProperty<TComboBox>(combo, "ItemIndex", &TComboBox::SetItemIndex);
   StringProperty<TComboBox>(combo, "Text", &TComboBox::SetText);
 
@@ -99,23 +100,23 @@ void RegisterControls(TClassRegistry& classes) {
   IntegerProperty<TStringGrid>(grid, "FixedRows", &TStringGrid::SetFixedRows);
   IntegerProperty<TStringGrid>(grid, "DefaultColWidth", &TStringGrid::SetDefaultColWidth);
   IntegerProperty<TStringGrid>(grid, "DefaultRowHeight", &TStringGrid::SetDefaultRowHeight);
-  grid.Property<TStringGrid>("ColWidths", [](TStringGrid& target, const TValue& value,
-                                             const TReadContext&) {
-    const std::vector<std::string>& widths = AsList(value);
-    for (std::size_t col = 0; col < widths.size(); ++col) {
-      target.SetColWidth(static_cast<int>(col), StrToInt(widths[col]));
-    }
-  });
+  grid.Property<TStringGrid>("ColWidths",
+                             [](TStringGrid& target, const TValue& value, const TReadContext&) {
+                               const std::vector<std::string>& widths = AsList(value);
+                               for (std::size_t col = 0; col < widths.size(); ++col) {
+                                 target.SetColWidth(static_cast<int>(col), StrToInt(widths[col]));
+                               }
+                             });
   grid.Event("OnKeyPress", &TStringGrid::OnKeyPress)
       .Event("OnSetEditText", &TStringGrid::OnSetEditText);
 
   TClassInfo& status = classes.Register<TStatusBar>("TStatusBar", "TControl");
   BooleanProperty<TStatusBar>(status, "SimplePanel", &TStatusBar::SetSimplePanel);
   StringProperty<TStatusBar>(status, "SimpleText", &TStatusBar::SetSimpleText);
-  status.Property<TStatusBar>("Panels", [](TStatusBar& target, const TValue& value,
-                                           const TReadContext&) {
-    target.SetPanels(AsList(value));
-  });
+  status.Property<TStatusBar>("Panels",
+                              [](TStatusBar& target, const TValue& value, const TReadContext&) {
+                                target.SetPanels(AsList(value));
+                              });
 }
 
 void RegisterForm(TClassRegistry& classes) {
@@ -132,8 +133,7 @@ void RegisterForm(TClassRegistry& classes) {
                                                  {"poDesktopCenter", poDesktopCenter},
                                                  {"poMainFormCenter", poMainFormCenter}}));
   });
-  form.Property<TForm>("BorderStyle", [](TForm& target, const TValue& value,
-                                         const TReadContext&) {
+  form.Property<TForm>("BorderStyle", [](TForm& target, const TValue& value, const TReadContext&) {
     target.SetBorderStyle(AsEnum<TBorderStyle>(value, {{"bsNone", bsNone},
                                                        {"bsSingle", bsSingle},
                                                        {"bsSizeable", bsSizeable},
@@ -141,8 +141,7 @@ void RegisterForm(TClassRegistry& classes) {
                                                        {"bsToolWindow", bsToolWindow},
                                                        {"bsSizeToolWin", bsSizeToolWin}}));
   });
-  form.Property<TForm>("BorderIcons", [](TForm& target, const TValue& value,
-                                         const TReadContext&) {
+  form.Property<TForm>("BorderIcons", [](TForm& target, const TValue& value, const TReadContext&) {
     int icons = 0;
     for (const std::string& name : AsSet(value)) {
       TValue icon;
@@ -164,10 +163,10 @@ void RegisterComponents(TClassRegistry& classes) {
   TClassInfo& timer = classes.Register<TTimer>("TTimer", "TComponent");
   IntegerProperty<TTimer>(timer, "Interval", &TTimer::SetInterval);
   BooleanProperty<TTimer>(timer, "Enabled", &TTimer::SetEnabled);
-  timer.Property<TTimer>("OnTimer", [](TTimer& target, const TValue& value,
-                                       const TReadContext& context) {
-    target.SetOnTimer(context.Handler<TNotifyEvent>(value));
-  });
+  timer.Property<TTimer>("OnTimer",
+                         [](TTimer& target, const TValue& value, const TReadContext& context) {
+                           target.SetOnTimer(context.Handler<TNotifyEvent>(value));
+                         });
 
   TClassInfo& dialog = classes.Register("TFileDialog", "TComponent", nullptr);
   StringProperty<TFileDialog>(dialog, "Filter", &TFileDialog::SetFilter);

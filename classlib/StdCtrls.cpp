@@ -26,8 +26,8 @@ class EditWidget : public QLineEdit {
   }
   void focusOutEvent(QFocusEvent* event) override {
     QLineEdit::focusOutEvent(event);
-    const bool toAnotherControl = event->reason() != Qt::ActiveWindowFocusReason &&
-                                  event->reason() != Qt::PopupFocusReason;
+    const bool toAnotherControl =
+        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
     if (toAnotherControl && edit_->OnExit) {
       Protect([this] { edit_->OnExit(edit_); });
     }
@@ -39,20 +39,32 @@ class EditWidget : public QLineEdit {
 
 namespace {
 
-QLineEdit* LineEdit(QWidget* widget) { return static_cast<QLineEdit*>(widget); }
-QCheckBox* CheckBox(QWidget* widget) { return static_cast<QCheckBox*>(widget); }
-QComboBox* Combo(QWidget* widget) { return static_cast<QComboBox*>(widget); }
+QLineEdit* LineEdit(QWidget* widget) {
+  return static_cast<QLineEdit*>(widget);
+}
+QCheckBox* CheckBox(QWidget* widget) {
+  return static_cast<QCheckBox*>(widget);
+}
+QComboBox* Combo(QWidget* widget) {
+  return static_cast<QComboBox*>(widget);
+}
 
 }  // namespace
 
-QWidget* TEdit::NewWidget(TEdit* Edit) { return new EditWidget(Edit); }
+QWidget* TEdit::NewWidget(TEdit* Edit) {
+  return new EditWidget(Edit);
+}
 
 TEdit::TEdit(TComponent* Owner) : TControl(Owner, NewWidget(this), true) {
   Widget()->setFocusPolicy(Qt::StrongFocus);
 }
 
-std::string TEdit::Text() const { return FromQt(LineEdit(Widget())->text()); }
-void TEdit::SetText(const std::string& Text) { LineEdit(Widget())->setText(ToQt(Text)); }
+std::string TEdit::Text() const {
+  return FromQt(LineEdit(Widget())->text());
+}
+void TEdit::SetText(const std::string& Text) {
+  LineEdit(Widget())->setText(ToQt(Text));
+}
 
 int TEdit::MaxLength() const {
   const int length = LineEdit(Widget())->maxLength();
@@ -63,22 +75,36 @@ void TEdit::SetMaxLength(int Length) {
   LineEdit(Widget())->setMaxLength(Length <= 0 ? 32767 : Length);
 }
 
-bool TEdit::ReadOnly() const { return LineEdit(Widget())->isReadOnly(); }
-void TEdit::SetReadOnly(bool ReadOnly) { LineEdit(Widget())->setReadOnly(ReadOnly); }
-void TEdit::SelectAll() { LineEdit(Widget())->selectAll(); }
+bool TEdit::ReadOnly() const {
+  return LineEdit(Widget())->isReadOnly();
+}
+void TEdit::SetReadOnly(bool ReadOnly) {
+  LineEdit(Widget())->setReadOnly(ReadOnly);
+}
+void TEdit::SelectAll() {
+  LineEdit(Widget())->selectAll();
+}
 
 TCheckBox::TCheckBox(TComponent* Owner) : TControl(Owner, new QCheckBox, true) {
   Widget()->setFocusPolicy(Qt::StrongFocus);
 }
 
-std::string TCheckBox::Caption() const { return FromQt(CheckBox(Widget())->text()); }
+std::string TCheckBox::Caption() const {
+  return FromQt(CheckBox(Widget())->text());
+}
 void TCheckBox::SetCaption(const std::string& Caption) {
   CheckBox(Widget())->setText(ToQt(Caption));
 }
-bool TCheckBox::Checked() const { return CheckBox(Widget())->isChecked(); }
-void TCheckBox::SetChecked(bool Checked) { CheckBox(Widget())->setChecked(Checked); }
+bool TCheckBox::Checked() const {
+  return CheckBox(Widget())->isChecked();
+}
+void TCheckBox::SetChecked(bool Checked) {
+  CheckBox(Widget())->setChecked(Checked);
+}
 
-int TComboItems::Count() const { return Combo(combo_.Widget())->count(); }
+int TComboItems::Count() const {
+  return Combo(combo_.Widget())->count();
+}
 
 std::string TComboItems::operator[](int Index) const {
   if (Index < 0 || Index >= Count()) {
@@ -101,7 +127,9 @@ void TComboItems::Add(const std::string& Item) {
   }
 }
 
-void TComboItems::Clear() { Combo(combo_.Widget())->clear(); }
+void TComboItems::Clear() {
+  Combo(combo_.Widget())->clear();
+}
 
 void TComboItems::Assign(const std::vector<std::string>& Items) {
   Clear();
@@ -146,7 +174,9 @@ void TComboBox::SetItemIndex(int Index) {
   }
 }
 
-std::string TComboBox::Text() const { return FromQt(Combo(Widget())->currentText()); }
+std::string TComboBox::Text() const {
+  return FromQt(Combo(Widget())->currentText());
+}
 
 void TComboBox::SetText(const std::string& Text) {
   QComboBox* box = Combo(Widget());

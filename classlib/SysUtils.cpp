@@ -88,6 +88,8 @@ std::string Trim(const std::string& S) {
   return S.substr(first, last - first);
 }
 
-std::string IntToStr(int Value) { return std::to_string(Value); }
+std::string IntToStr(int Value) {
+  return std::to_string(Value);
+}
 
 }  // namespace classlib

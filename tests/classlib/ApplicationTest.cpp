@@ -6,6 +6,7 @@
 
 #include "WindowTestSupport.h"
 #include "classlib/Buttons.h"
+#include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "platform/Messages.h"
@@ -298,6 +299,30 @@ TEST_F(MainForm, RunShowsTheFirstFormAndEndsWhenItClosesUnlessOnCloseRefuses) {
   delete second;
   delete first;
   EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, FileDialogsAskTheServiceAndKeepTheChosenPath) {
+  classlib::TForm form(nullptr);
+  auto* open = new classlib::TOpenDialog(&form);
+  open->SetFilter("*.mdb|*.mdb");
+  open->SetInitialDir("/home/user/data");
+  auto* save = new classlib::TSaveDialog(&form);
+  dialogs_.FileAnswers = {std::string("/home/user/data/plan.mdb"), std::nullopt};
+  EXPECT_TRUE(open->Execute());
+  EXPECT_EQ(open->FileName(), "/home/user/data/plan.mdb");
+  save->SetFileName("old");
+  EXPECT_FALSE(save->Execute());
+  EXPECT_EQ(save->FileName(), "old") << "a cancelled dialog keeps the name";
+  ASSERT_EQ(dialogs_.FileRequests.size(), 2u);
+  EXPECT_EQ(dialogs_.FileRequests[0].Kind, classlib::TFileDialogKind::Open);
+  EXPECT_EQ(dialogs_.FileRequests[0].Filter, "*.mdb|*.mdb");
+  EXPECT_EQ(dialogs_.FileRequests[0].InitialDir, "/home/user/data");
+  EXPECT_EQ(dialogs_.FileRequests[0].Owner, &form);
+  EXPECT_EQ(dialogs_.FileRequests[1].Kind, classlib::TFileDialogKind::Save);
 }
 
 }  // namespace

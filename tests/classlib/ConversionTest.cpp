@@ -72,7 +72,10 @@ TEST(Conversion, StrToIntFollowsTheTable) {
 
 TEST(Conversion, TrimDropsControlCharactersAndBlanksAtBothEnds) {
   EXPECT_EQ(classlib::Trim(" \t\r\n 12 3\x01\x1f "), "12 3");
-  EXPECT_EQ(classlib::Trim("\x7f" "a\xa0"), "\x7f" "a\xa0");  // codes above 32 stay
+  EXPECT_EQ(classlib::Trim("\x7f"
+                           "a\xa0"),
+            "\x7f"
+            "a\xa0");  // codes above 32 stay
   EXPECT_EQ(classlib::Trim(" \x05 "), "");
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QWidget>
 
 #include "SampleFormText.h"
@@ -26,15 +27,14 @@ class TSampleForm : public TForm {
     RegisterHandler<TNotifyEvent>("FormCreate", [this](TObject*) { createdWithEdit = Edit1; });
     RegisterHandler<TNotifyEvent>("FormShow", [this](TObject*) { log.push_back("show"); });
     RegisterHandler<TNotifyEvent>("Edit1Exit", [this](TObject*) { log.push_back("exit"); });
-    RegisterHandler<TKeyPressEvent>("Edit1KeyPress", [this](TObject*, char& key) {
-      log.push_back(std::string("key ") + key);
-    });
-    RegisterHandler<TSetEditEvent>("StringGrid1SetEditText",
-                                   [this](TObject*, int col, int row, const std::string& value) {
-                                     log.push_back("set " + std::to_string(col) + "," +
-                                                   std::to_string(row) + " " + value);
-                                   });
-    RegisterHandler<TNotifyEvent>("SpeedButton1Click", [this](TObject*) { log.push_back("search"); });
+    RegisterHandler<TKeyPressEvent>(
+        "Edit1KeyPress", [this](TObject*, char& key) { log.push_back(std::string("key ") + key); });
+    RegisterHandler<TSetEditEvent>(
+        "StringGrid1SetEditText", [this](TObject*, int col, int row, const std::string& value) {
+          log.push_back("set " + std::to_string(col) + "," + std::to_string(row) + " " + value);
+        });
+    RegisterHandler<TNotifyEvent>("SpeedButton1Click",
+                                  [this](TObject*) { log.push_back("search"); });
     RegisterHandler<TNotifyEvent>("Timer1Timer", [this](TObject*) { log.push_back("tick"); });
     Load(description, [this] { Edit1 = Field<TEdit>("Edit1"); });
   }
@@ -66,6 +66,9 @@ TEST_F(Reader, BuildsTheComponentsWithTheirPropertiesParentsAndEvents) {
   EXPECT_EQ(form.Edit1->Widget()->parentWidget(), group->Widget());
   EXPECT_EQ(form.Edit1->Widget()->geometry(), QRect(168, 24, 57, 21));
   EXPECT_EQ(label->Caption(), "Relay TimeOut(ms):");
+  EXPECT_GE(label->Width(),
+            QFontMetrics(label->Widget()->font()).horizontalAdvance("Relay TimeOut(ms):"))
+      << "an auto-sized label must not cut its caption";
   EXPECT_EQ(form.Edit1->Text(), "1000");
   EXPECT_FALSE(check->Enabled());
 
@@ -93,8 +96,7 @@ TEST_F(Reader, BuildsTheComponentsWithTheirPropertiesParentsAndEvents) {
   grid->OnSetEditText(grid, 1, 2, "5");
   speed->OnClick(speed);
   timer->OnTimer()(timer);
-  EXPECT_EQ(form.log,
-            (std::vector<std::string>{"key 7", "exit", "set 1,2 5", "search", "tick"}));
+  EXPECT_EQ(form.log, (std::vector<std::string>{"key 7", "exit", "set 1,2 5", "search", "tick"}));
   EXPECT_THROW(form.Field<TEdit>("ComboBox2"), Exception);
 }
 
@@ -119,17 +121,16 @@ TEST_F(Reader, ClassesFromOtherLayersRegisterTheirOwnProperties) {
   TClassRegistry classes;
   RegisterStandardClasses(classes);
   classes.Register<TCounter>("TCounter", "TComponent")
-      .Property<TCounter>("Count",
-                          [](TCounter& c, const TValue& v, const TReadContext&) {
-                            c.Count = AsInteger(v);
-                          })
+      .Property<TCounter>("Count", [](TCounter& c, const TValue& v,
+                                      const TReadContext&) { c.Count = AsInteger(v); })
       .Event("OnCount", &TCounter::OnCount);
   TForm form(nullptr);
   bool counted = false;
   form.RegisterHandler<TNotifyEvent>("Counted", [&](TObject*) { counted = true; });
-  form.Load("object F: TF\n  object C1: TCounter\n    Count = $10\n    OnCount = Counted\n"
-            "  end\nend\n",
-            classes);
+  form.Load(
+      "object F: TF\n  object C1: TCounter\n    Count = $10\n    OnCount = Counted\n"
+      "  end\nend\n",
+      classes);
   auto* counter = form.Field<TCounter>("C1");
   EXPECT_EQ(counter->Count, 16);
   counter->OnCount(counter);
@@ -145,19 +146,24 @@ TEST_F(Reader, FaultsAreReportedWithTheirLine) {
       {"unknown class", "object F: TF\n  object X: TNoSuch\n  end\nend", "Line 2: class TNoSuch"},
       {"unknown property", "object F: TF\n  object E: TEdit\n    Colour = 3\n  end\nend",
        "Line 3: class TEdit has no property Colour"},
-      {"unknown handler", "object F: TF\n  OnShow = Missing\nend", "Line 2: F.OnShow: the form has no handler Missing"},
+      {"unknown handler", "object F: TF\n  OnShow = Missing\nend",
+       "Line 2: F.OnShow: the form has no handler Missing"},
       {"wrong handler type", "object F: TF\n  object E: TEdit\n    OnKeyPress = Shown\n  end\nend",
        "Line 3: E.OnKeyPress: handler Shown has the wrong type"},
-      {"wrong value kind", "object F: TF\n  Caption = 12\nend", "Line 2: F.Caption: a quoted string"},
-      {"bad enumeration", "object F: TF\n  Position = poNowhere\nend", "'poNowhere' is not a valid"},
-      {"refused value", "object F: TF\n  object G: TStringGrid\n    RowCount = 3\n    FixedRows = 3\n"
-                        "  end\nend",
+      {"wrong value kind", "object F: TF\n  Caption = 12\nend",
+       "Line 2: F.Caption: a quoted string"},
+      {"bad enumeration", "object F: TF\n  Position = poNowhere\nend",
+       "'poNowhere' is not a valid"},
+      {"refused value",
+       "object F: TF\n  object G: TStringGrid\n    RowCount = 3\n    FixedRows = 3\n"
+       "  end\nend",
        "Line 4: G.FixedRows: Fixed row count"},
       {"duplicate name", "object F: TF\n  object E: TEdit\n  end\n  object E: TLabel\n  end\nend",
        "Line 4: a component named E exists already"},
       {"abstract class", "object F: TF\n  object C: TControl\n  end\nend", "cannot be created"},
-      {"control in a timer", "object F: TF\n  object T: TTimer\n    object E: TEdit\n    end\n"
-                             "  end\nend",
+      {"control in a timer",
+       "object F: TF\n  object T: TTimer\n    object E: TEdit\n    end\n"
+       "  end\nend",
        "inside a component that is no control"},
       {"missing end", "object F: TF\n  object E: TEdit\n  end\n", "Line 4: end expected for F"},
       {"unterminated string", "object F: TF\n  Caption = 'open\nend", "Line 2: unterminated"},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -58,6 +60,11 @@ class Grid : public WindowTest {
     ASSERT_TRUE(PumpUntil([&] { return grid_->Focused() && grid_->EditorShown(); }))
         << "the editor did not show with the focus";
   }
+  QTableView* View() const { return static_cast<QTableView*>(grid_->Widget()); }
+  // Where an editable cell shows (the fixed row and column are the view's headers).
+  QRect CellRect(int col, int row) const {
+    return View()->visualRect(View()->model()->index(row - 1, col - 1));
+  }
   QWidget* Editor() const { return QApplication::focusWidget(); }
   void Type(const char* text) { QTest::keyClicks(Editor(), text); }
   void Key(Qt::Key key) { QTest::keyClick(Editor(), key); }
@@ -79,10 +86,9 @@ TEST_F(Grid, EveryEditIsStoredBeforeOnSetEditTextAndOnceMoreWhenTheEditorLeaves)
   EXPECT_EQ(grid_->Cells(1, 1), "1");
   Key(Qt::Key_Down);
   EXPECT_EQ(grid_->Row(), 2);
-  EXPECT_EQ(stores_, (std::vector<Store>{{1, 1, "1", "1"},
-                                         {1, 1, "12", "12"},
-                                         {1, 1, "1", "1"},
-                                         {1, 1, "1", "1"}}));
+  EXPECT_EQ(stores_,
+            (std::vector<Store>{
+                {1, 1, "1", "1"}, {1, 1, "12", "12"}, {1, 1, "1", "1"}, {1, 1, "1", "1"}}));
   EXPECT_EQ(keys_, "12\b");
 }
 
@@ -123,13 +129,12 @@ TEST_F(Grid, EnterReachesOnKeyPressAndARefusedKeyChangesNothing) {
 }
 
 TEST_F(Grid, SettingTheRowMovesTheEditorAndScrollsItIntoView) {
-  auto* view = static_cast<QTableView*>(grid_->Widget());
   grid_->SetRow(90);
   EXPECT_EQ(grid_->Row(), 90);
   EXPECT_EQ(grid_->Col(), 1);
-  EXPECT_GT(view->verticalScrollBar()->value(), 0);
-  const QRect cell = view->visualRect(view->model()->index(90, 1));
-  EXPECT_TRUE(view->viewport()->rect().contains(cell)) << "row 90 is not in view";
+  EXPECT_GT(View()->verticalScrollBar()->value(), 0);
+  const QRect cell = CellRect(1, 90);
+  EXPECT_TRUE(View()->viewport()->rect().contains(cell)) << "row 90 is not in view";
   EXPECT_TRUE(cell.contains(Editor()->geometry().center())) << "the editor did not follow";
   Type("9");
   EXPECT_EQ(grid_->Cells(1, 90), "9");
@@ -187,13 +192,32 @@ TEST_F(Grid, TabMovesFromCellToCellAndLeavesAfterTheLast) {
 }
 
 TEST_F(Grid, ClickingACellMovesTheCurrentCellThereButNotOntoFixedCells) {
-  auto* view = static_cast<QTableView*>(grid_->Widget());
-  const QRect cell = view->visualRect(view->model()->index(4, 1));
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, CellRect(1, 4).center());
   EXPECT_EQ(grid_->Row(), 4);
-  const QRect fixed = view->visualRect(view->model()->index(6, 0));
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, fixed.center());
+  QHeaderView* numbers = View()->verticalHeader();
+  QTest::mouseClick(numbers->viewport(), Qt::LeftButton, {},
+                    QPoint(5, numbers->sectionViewportPosition(5) + 5));
   EXPECT_EQ(grid_->Row(), 4);
+}
+
+TEST_F(Grid, TheFixedRowAndColumnStayInPlaceWhileTheGridScrolls) {
+  grid_->SetCells(0, 0, "Nr.");
+  grid_->SetCells(1, 0, "Phone Number");
+  for (int row = 1; row <= kLastRow; ++row) {
+    grid_->SetCells(0, row, std::to_string(row));
+  }
+  EXPECT_TRUE(stores_.empty());
+  grid_->SetRow(90);
+  ASSERT_GT(View()->verticalScrollBar()->value(), 0);
+  EXPECT_TRUE(View()->horizontalHeader()->isVisible());
+  EXPECT_EQ(View()->model()->headerData(0, Qt::Horizontal).toString(), "Phone Number");
+  const int shownRow = View()->rowAt(CellRect(1, 90).center().y());
+  EXPECT_EQ(View()->model()->headerData(shownRow, Qt::Vertical).toString(), "90");
+  auto* corner = View()->findChild<QLabel*>("corner");
+  ASSERT_NE(corner, nullptr);
+  EXPECT_EQ(corner->text(), "Nr.");
+  EXPECT_EQ(View()->verticalHeader()->width(), 40);
+  EXPECT_EQ(View()->horizontalHeader()->height(), 20);
 }
 
 TEST_F(Grid, ShapeSettersKeepAnEditableCurrentCell) {
