@@ -29,7 +29,7 @@ bool Matches(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
   return message.message >= filterMin && message.message <= filterMax;
 }
 
-// Queues that accept or may again be looked at, by owner thread id.
+// The queue of every thread whose queue has not ended (retired ones included), by thread id.
 std::unordered_map<DWORD, std::shared_ptr<MessageQueue>>& QueuesLocked() {
   static auto* queues = new std::unordered_map<DWORD, std::shared_ptr<MessageQueue>>;
   return *queues;
@@ -148,18 +148,15 @@ std::shared_ptr<MessageQueue> AcceptingQueueOfThreadLocked(DWORD threadId) {
 
 void EndCallingThreadQueue() {
   auto& slot = callingThreadQueue;
-  std::shared_ptr<MessageQueue> queue;
-  {
-    std::lock_guard guard(DispatcherLock());
-    slot.ended = true;
-    queue = std::move(slot.queue);
-    if (!queue) {
-      return;
-    }
-    QueuesLocked().erase(queue->OwnerThreadId());
-    DestroyWindowsOfQueueLocked(*queue);
-    queue->EndLocked();
+  std::lock_guard guard(DispatcherLock());
+  slot.ended = true;
+  if (!slot.queue) {
+    return;
   }
+  QueuesLocked().erase(slot.queue->OwnerThreadId());
+  DestroyWindowsOfQueueLocked(*slot.queue);
+  slot.queue->EndLocked();
+  slot.queue.reset();
 }
 
 }  // namespace platform

@@ -94,7 +94,7 @@ class ThreadObject : public Waitable {
   int PriorityLocked() const { return priority_; }
   DWORD ExitCodeLocked() const { return ended_ ? exitCode_ : STILL_ACTIVE; }
 
-  // The body of the thread.
+  // Runs on the new thread. The end is signalled only once the thread's queue and windows are gone.
   void Run() {
     currentThreadId = id_;
     {

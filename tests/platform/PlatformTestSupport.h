@@ -57,12 +57,12 @@ inline HANDLE NewEvent(bool manual = true) {
   return event;
 }
 
-inline ::testing::AssertionResult Signalled(HANDLE handle) {
-  const DWORD result = WaitForSingleObject(handle, kBound);
+inline ::testing::AssertionResult Signalled(HANDLE handle, DWORD bound = kBound) {
+  const DWORD result = WaitForSingleObject(handle, bound);
   if (result == WAIT_OBJECT_0) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "not signalled within " << kBound << " ms: " << result;
+  return ::testing::AssertionFailure() << "not signalled within " << bound << " ms: " << result;
 }
 
 // Every message now in the calling thread's queue, in order.
@@ -98,7 +98,8 @@ class TestThread {
 
   HANDLE Handle() const { return handle_; }
   DWORD Id() const { return id_; }
-  ::testing::AssertionResult Join() const { return Signalled(handle_); }
+  // Bounded beyond kBound, so that a body's own bounded waits run out first.
+  ::testing::AssertionResult Join() const { return Signalled(handle_, 2 * kBound); }
   // Closes the handle now (of a thread that never started, say).
   void Close() {
     CloseHandle(handle_);
