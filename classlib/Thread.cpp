@@ -10,13 +10,10 @@
 
 namespace classlib {
 
-TThread::TThread(bool CreateSuspended) {
+TThread::TThread() {
   handle_ = CreateThread(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &threadId_);
   if (handle_ == nullptr) {
     throw Exception("Thread creation error: " + std::to_string(GetLastError()));
-  }
-  if (!CreateSuspended) {
-    Resume();
   }
 }
 

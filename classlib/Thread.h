@@ -13,9 +13,10 @@ namespace classlib {
 
 class TThread : public TObject {
  public:
-  // Makes the platform thread, suspended when CreateSuspended, else running at once. Raises an
-  // Exception when the platform cannot make it.
-  explicit TThread(bool CreateSuspended);
+  // Makes the platform thread, always suspended: the body is virtual and must not run before the
+  // derived object is complete, so the owner starts it with Resume. Raises an Exception when the
+  // platform cannot make the thread.
+  TThread();
   // Terminate, resume if never started (the body is then skipped), wait for the end, close.
   ~TThread() override;
 

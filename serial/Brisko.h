@@ -64,7 +64,7 @@ inline constexpr DWORD ModemEventCarrier = 8;
 // What both threads are given by OpenPort before they are resumed, never changed afterwards.
 class TCommThread : public classlib::TThread {
  public:
-  TCommThread() : TThread(true) {}
+  TCommThread() = default;
 
   HANDLE PortHandle = nullptr;  // the open port, a copy of the owner's
   HANDLE StopEvent = nullptr;   // the owner's manual-reset stop event: once set, the thread ends

@@ -18,8 +18,7 @@ using platform_test::PlatformTest;
 // A thread whose body is a callable; the body gets the thread object to look at its mark.
 class BodyThread : public TThread {
  public:
-  explicit BodyThread(std::function<void(BodyThread&)> body, bool suspended = true)
-      : TThread(suspended), body_(std::move(body)) {}
+  explicit BodyThread(std::function<void(BodyThread&)> body) : body_(std::move(body)) {}
   ~BodyThread() override { EndThread(); }
   using TThread::Terminated;
 
@@ -63,15 +62,14 @@ TEST_F(ThreadTest, NeverStartedThreadIsFreedWithoutRunningItsBody) {
 TEST_F(ThreadTest, FreeingMarksTerminatedAndWaitsForTheBodyToEnd) {
   HANDLE running = platform_test::NewEvent();
   std::atomic<bool> finished{false};
-  auto* thread = new BodyThread(
-      [&](BodyThread& self) {
-        SetEvent(running);
-        while (!self.Terminated()) {
-          WaitForSingleObject(running, 1);  // the mark is all this body waits for
-        }
-        finished = true;
-      },
-      false);
+  auto* thread = new BodyThread([&](BodyThread& self) {
+    SetEvent(running);
+    while (!self.Terminated()) {
+      WaitForSingleObject(running, 1);  // the mark is all this body waits for
+    }
+    finished = true;
+  });
+  thread->Start();
   ASSERT_TRUE(platform_test::Signalled(running));
   EXPECT_FALSE(thread->Terminated());
   delete thread;
@@ -93,7 +91,8 @@ TEST_F(ThreadTest, CreationFailureRaisesAndLeavesNothing) {
 }
 
 TEST_F(ThreadTest, ExceptionLeavingTheBodyIsKeptNotPropagated) {
-  BodyThread thread([](BodyThread&) { throw std::runtime_error("body failed"); }, false);
+  BodyThread thread([](BodyThread&) { throw std::runtime_error("body failed"); });
+  thread.Start();
   thread.WaitFor();
   ASSERT_TRUE(thread.FatalException());
   EXPECT_THROW(std::rethrow_exception(thread.FatalException()), std::runtime_error);

@@ -219,6 +219,18 @@ TEST_F(CloseTest, DestroyingAnOpenComponentEndsItsThreadsAndFreesQueuedBlocks) {
   EXPECT_TRUE(log.empty());
 }
 
+TEST_F(CloseTest, ComponentOpenWhenItsOwnerIsFreedGoesWithIt) {
+  {
+    brisko::TComponent owner(nullptr);
+    auto* owned = new TComm(&owner);
+    owned->SetCommName(kScriptedName);
+    owned->OpenPort();
+    ASSERT_TRUE(device->WaitForPendingRead());
+    EXPECT_EQ(owner.ComponentCount(), 1);
+  }
+  EXPECT_FALSE(device->IsOpen());
+}
+
 TEST_F(CloseTest, NewNameTakesEffectAtTheNextOpen) {
   auto other = platform::ScriptedDevice::Register("TESTPORT2");
   OpenAndSettle();

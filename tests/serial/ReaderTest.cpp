@@ -15,6 +15,7 @@ TEST_F(ReaderTest, CompletedReadBecomesOneZeroTerminatedBlock) {
   ASSERT_TRUE(device->CompleteRead(reply));
   ASSERT_TRUE(PumpUntilCount(log, 1));
   EXPECT_EQ(log[0], DataNotice(reply));
+  ASSERT_TRUE(device->WaitForCalls(SerialCall::ReadFile, 2));
   EXPECT_EQ(device->ReadSizes(), (std::vector<DWORD>{2048, 2048}));
   comm->ClosePort();
 }
@@ -226,13 +227,14 @@ TEST_F(ReaderTest, ThreadWhoseEventCannotBeMadeAsksForAHangup) {
   platform::FailNextCall(FaultPoint::CreateEventA, 1);  // the first is OpenPort's stop event
   ASSERT_NO_THROW(comm->OpenPort());
   ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Hangup) == 1; }));
-  const bool readerFailed = Ended(comm->ReaderThread(), 0);
-  if (readerFailed) {
+  const HANDLE threads[] = {comm->ReaderThread()->Handle(), comm->WriterThread()->Handle()};
+  const DWORD ended = WaitForMultipleObjects(2, threads, FALSE, kBound);
+  ASSERT_LT(ended, 2u) << "neither thread ended";
+  if (ended == 0) {  // the reader's
     EXPECT_TRUE(device->Masks().empty());
     ASSERT_TRUE(PumpUntil([&] { return CountOf(log, Notice::Empty) == 1; }));
     EXPECT_TRUE(comm->SendData("w", 1));
   } else {
-    ASSERT_TRUE(Ended(comm->WriterThread()));
     EXPECT_FALSE(comm->SendData("w", 1));
     ASSERT_TRUE(device->WaitForPendingRead());
   }
