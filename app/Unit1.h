@@ -96,6 +96,7 @@ class TForm1 : public classlib::TForm {
   void Timer1Timer(TObject* Sender);
   void Timer2Timer(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
+  // Decodes one block as one frame, from a zero-filled 500-byte copy local to the call.
   void Comm1ReceiveData(TObject* Sender, const void* Buffer, std::uint16_t BufferLength);
   void Comm1RequestHangup(TObject* Sender);
 
