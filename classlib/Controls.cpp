@@ -1,0 +1,260 @@
+#include "classlib/Controls.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QWidget>
+#include <algorithm>
+
+#include "classlib/Forms.h"
+#include "classlib/QtText.h"
+
+namespace classlib {
+
+namespace {
+
+// Lays out a control's aligned children whenever its widget changes size.
+class ResizeWatcher : public QObject {
+ public:
+  ResizeWatcher(TControl* control, QWidget* widget) : QObject(widget), control_(control) {
+    widget->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) {
+      control_->Realign();
+    }
+    return false;
+  }
+
+ private:
+  TControl* control_;
+};
+
+}  // namespace
+
+TControl::TControl(TComponent* Owner, QWidget* Widget, bool TabStop)
+    : TComponent(Owner), widget_(Widget), tabStop_(TabStop) {
+  QObject::connect(widget_, &QObject::destroyed, widget_, [this] { widget_ = nullptr; });
+  new ResizeWatcher(this, widget_);
+  left_ = widget_->x();
+  top_ = widget_->y();
+  width_ = widget_->width();
+  height_ = widget_->height();
+}
+
+TControl::~TControl() {
+  for (TControl* child : controls_) {
+    child->parent_ = nullptr;
+  }
+  if (parent_ != nullptr) {
+    auto& siblings = parent_->controls_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+  if (widget_ != nullptr) {
+    QWidget* widget = widget_;
+    widget_ = nullptr;
+    delete widget;
+  }
+}
+
+void TControl::SetParent(TControl* Parent) {
+  if (Parent == parent_) {
+    return;
+  }
+  if (parent_ != nullptr) {
+    auto& siblings = parent_->controls_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+  parent_ = Parent;
+  if (widget_ == nullptr) {
+    return;
+  }
+  if (parent_ != nullptr) {
+    tabOrder_ = static_cast<int>(parent_->controls_.size());
+    parent_->controls_.push_back(this);
+    widget_->setParent(parent_->widget_);
+  } else {
+    widget_->setParent(nullptr);
+  }
+  ApplyBounds();
+  widget_->setVisible(visible_);
+  if (parent_ != nullptr) {
+    parent_->Realign();
+  }
+}
+
+TForm* TControl::ParentForm() const {
+  const TControl* control = this;
+  while (control->parent_ != nullptr) {
+    control = control->parent_;
+  }
+  return dynamic_cast<TForm*>(const_cast<TControl*>(control));
+}
+
+void TControl::SetBounds(int Left, int Top, int Width, int Height) {
+  left_ = Left;
+  top_ = Top;
+  width_ = Width;
+  height_ = Height;
+  ApplyBounds();
+  if (parent_ != nullptr && align_ != alNone) {
+    parent_->Realign();
+  }
+}
+
+void TControl::ApplyBounds() {
+  if (widget_ != nullptr) {
+    widget_->setGeometry(left_, top_, std::max(width_, 0), std::max(height_, 0));
+  }
+}
+
+void TControl::SetAlign(TAlign Align) {
+  align_ = Align;
+  if (parent_ != nullptr) {
+    parent_->Realign();
+  }
+}
+
+void TControl::ClientInsets(int& Left, int& Top, int& Right, int& Bottom) const {
+  Left = Top = Right = Bottom = 0;
+}
+
+void TControl::Realign() {
+  if (widget_ == nullptr) {
+    return;
+  }
+  int insetLeft, insetTop, insetRight, insetBottom;
+  ClientInsets(insetLeft, insetTop, insetRight, insetBottom);
+  int left = insetLeft;
+  int top = insetTop;
+  int right = widget_->width() - insetRight;
+  int bottom = widget_->height() - insetBottom;
+  // Edges first, in the order top, bottom, left, right; the client-aligned take what is left.
+  for (TAlign pass : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (TControl* child : controls_) {
+      if (child->align_ != pass || !child->visible_) {
+        continue;
+      }
+      switch (pass) {
+        case alTop:
+          child->left_ = left, child->top_ = top, child->width_ = right - left;
+          top += child->height_;
+          break;
+        case alBottom:
+          bottom -= child->height_;
+          child->left_ = left, child->top_ = bottom, child->width_ = right - left;
+          break;
+        case alLeft:
+          child->left_ = left, child->top_ = top, child->height_ = bottom - top;
+          left += child->width_;
+          break;
+        case alRight:
+          right -= child->width_;
+          child->left_ = right, child->top_ = top, child->height_ = bottom - top;
+          break;
+        default:
+          child->left_ = left, child->top_ = top;
+          child->width_ = right - left, child->height_ = bottom - top;
+          break;
+      }
+      child->ApplyBounds();
+    }
+  }
+}
+
+void TControl::SetVisible(bool Visible) {
+  visible_ = Visible;
+  if (widget_ != nullptr) {
+    widget_->setVisible(Visible);
+  }
+  if (parent_ != nullptr && align_ != alNone) {
+    parent_->Realign();
+  }
+}
+
+void TControl::SetEnabled(bool Enabled) {
+  enabled_ = Enabled;
+  if (widget_ != nullptr) {
+    widget_->setEnabled(Enabled);
+  }
+}
+
+void TControl::SetHint(const std::string& Hint) {
+  hint_ = Hint;
+  SetShowHint(showHint_);
+}
+
+void TControl::SetShowHint(bool Show) {
+  showHint_ = Show;
+  if (widget_ != nullptr) {
+    widget_->setToolTip(Show ? ToQt(hint_) : QString());
+  }
+}
+
+bool TControl::CanFocus() const {
+  for (const TControl* control = this; control != nullptr; control = control->parent_) {
+    if (!control->visible_ || control->widget_ == nullptr || !control->widget_->isEnabled()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TControl::Focused() const {
+  QWidget* focus = QApplication::focusWidget();
+  return widget_ != nullptr && focus != nullptr &&
+         (focus == widget_ || widget_->isAncestorOf(focus));
+}
+
+void TControl::SetFocus() {
+  if (widget_ != nullptr) {
+    widget_->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+TLabel::TLabel(TComponent* Owner) : TControl(Owner, new QLabel, false) {
+  static_cast<QLabel*>(Widget())->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+std::string TLabel::Caption() const {
+  return FromQt(static_cast<QLabel*>(Widget())->text());
+}
+
+void TLabel::SetCaption(const std::string& Caption) {
+  auto* label = static_cast<QLabel*>(Widget());
+  label->setTextFormat(Qt::PlainText);
+  label->setText(ToQt(Caption));
+  FitCaption();
+}
+
+void TLabel::SetAutoSize(bool AutoSize) {
+  autoSize_ = AutoSize;
+  FitCaption();
+}
+
+void TLabel::FitCaption() {
+  if (autoSize_ && Align() == alNone) {
+    SetWidth(
+        QFontMetrics(Widget()->font()).horizontalAdvance(static_cast<QLabel*>(Widget())->text()));
+  }
+}
+
+TGroupBox::TGroupBox(TComponent* Owner) : TControl(Owner, new QGroupBox, false) {}
+
+std::string TGroupBox::Caption() const {
+  return FromQt(static_cast<QGroupBox*>(Widget())->title());
+}
+
+void TGroupBox::SetCaption(const std::string& Caption) {
+  static_cast<QGroupBox*>(Widget())->setTitle(ToQt(Caption));
+}
+
+void TGroupBox::ClientInsets(int& Left, int& Top, int& Right, int& Bottom) const {
+  // The frame's lines and the caption line above them.
+  Left = Right = Bottom = 2;
+  Top = QFontMetrics(Widget()->font()).height();
+}
+
+}  // namespace classlib
