@@ -124,6 +124,14 @@ void TForm::ApplyWindowFlags() {
 }
 
 void TForm::SetFontName(const std::string& Name) {
+  // The stored windows name the classic small sans-serif face; stand in metric-alike faces, or the
+  // wide default face makes captions run into their neighbours.
+  static const bool substituted = [] {
+    QFont::insertSubstitutions("MS Sans Serif",
+                               {"Liberation Sans", "Arimo", "Nimbus Sans", "DejaVu Sans Condensed"});
+    return true;
+  }();
+  (void)substituted;
   QFont font = Widget()->font();
   font.setFamily(ToQt(Name));
   Widget()->setFont(font);
