@@ -35,6 +35,9 @@ class EditionWindows : public classlib_test::WindowTest,
  protected:
   void SetUp() override {
     WindowTest::SetUp();
+    // The machine's own serial ports stay out of these windows' port list.
+    std::filesystem::create_directory(root_.Path() / "sysfs-tty");
+    ::setenv("TAVKEL_SYSFS_TTY", (root_ / "sysfs-tty").c_str(), 1);
     form1_ = std::make_unique<app::TForm1>(nullptr, Edition());
     app::Form1 = form1_.get();
     form2_ = std::make_unique<app::TForm2>(nullptr, Edition());
@@ -46,6 +49,7 @@ class EditionWindows : public classlib_test::WindowTest,
     app::Form1 = nullptr;
     form2_.reset();
     form1_.reset();
+    ::unsetenv("TAVKEL_SYSFS_TTY");
     WindowTest::TearDown();
   }
 
