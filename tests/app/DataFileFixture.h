@@ -84,6 +84,11 @@ class DataFileWindow : public EditionWindows {
     return contents;
   }
 
+  // Compared without printing: a data file is kilobytes of mostly zeros.
+  static bool Unchanged(const std::string& Path, const std::string& Before) {
+    return testsupport::ReadBytes(Path) == Before;
+  }
+
   // "Load From File...", choosing Path (nothing: cancelling).
   void LoadFrom(const std::optional<std::string>& Path) {
     dialogs_.FileAnswers.push_back(Path);
