@@ -77,8 +77,7 @@ void TForm1::BitBtn1Click(TObject* Sender) {
       if (id > edition_.LastSlot) {
         continue;
       }
-      // The table's rows are a list: below row 0 there is none, as the grid's own check would
-      // word it.
+      // No row of the table lies below the header; reported as the list index it is.
       if (id < 0) {
         throw classlib::Exception("List index out of bounds (" + classlib::IntToStr(id) + ")");
       }
