@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/Edition.h"
 #include "classlib/ADOQuery.h"
@@ -106,8 +107,10 @@ class TForm1 : public classlib::TForm {
   // Reopens Comm1 on the detected-port list's selected entry while PortOpened is false; raises
   // what OpenPort raises, leaving PortOpened false.
   void EnsurePortOpen();
-  // Saves the window's data into the work file.
-  void SaveDataFile();
+  // Writes the phone table, the relay timeout and the flag into the data file at Path, in one
+  // transaction. Returns true after a complete save; on any failure the file is left as it was
+  // and the silent cancel is raised, so it never returns false.
+  bool SaveDataFile(const std::string& Path);
   // Step 2 of the port search; discards every exception raised inside it.
   void TryNextPort();
   // The box "Can not open " + the detected-port list's text, caption "Message", error icon.

@@ -4,12 +4,6 @@
 
 namespace app {
 
-// Data file.
-void TForm1::FormClose(TObject*, classlib::TCloseAction&) {}
-void TForm1::BitBtn1Click(TObject*) {}
-void TForm1::BitBtn2Click(TObject*) {}
-void TForm1::SaveDataFile() {}
-
 // Device operations.
 void TForm1::BitBtn3Click(TObject*) {}
 void TForm1::BitBtn4Click(TObject*) {}
