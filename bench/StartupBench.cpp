@@ -52,6 +52,7 @@ int RunChild() {
     classlib::Application->Terminate();
   });
   classlib::Application->Run();
+  classlib::Application->Finalize();
   return 0;
 }
 

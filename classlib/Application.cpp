@@ -28,7 +28,9 @@ TApplication* const Application = &theApplication;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
-TApplication::~TApplication() {
+TApplication::~TApplication() { Finalize(); }
+
+void TApplication::Finalize() {
   while (ComponentCount() > 0) {
     delete Component(ComponentCount() - 1);
   }

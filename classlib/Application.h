@@ -47,6 +47,10 @@ class TApplication : public TComponent {
   // Shows the main form (firing its OnShow) and runs the message loop until the main form closes
   // or Terminate is called.
   void Run();
+  // Ends the program's use of the class library while it is all still alive: destroys the forms
+  // with their components, then the Qt application this object made. A program block calls it
+  // after Run; left to the static destructor, Qt's own globals may already be gone.
+  void Finalize();
   void Terminate();
   bool Terminated() const { return terminated_; }
   // Handles the events that are waiting, then returns.

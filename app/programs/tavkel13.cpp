@@ -4,5 +4,6 @@
 int main() {
   app::StartUp<app::Tavkel13>();
   classlib::Application->Run();
+  classlib::Application->Finalize();
   return 0;
 }

@@ -4,5 +4,6 @@
 int main() {
   app::StartUp<app::Tavkel14>();
   classlib::Application->Run();
+  classlib::Application->Finalize();
   return 0;
 }
