@@ -25,9 +25,4 @@ void TForm1::FillPortList() {}
 void TForm1::EnsurePortOpen() {}
 void TForm1::ShowPortOpenFailure() {}
 
-// Port search.
-void TForm1::Timer2Timer(TObject*) {}
-void TForm1::SpeedButton1Click(TObject*) {}
-void TForm1::TryNextPort() {}
-
 }  // namespace app
