@@ -18,11 +18,4 @@ void TForm1::BitBtn8Click(TObject*) {}
 void TForm1::Timer1Timer(TObject*) {}
 void TForm1::Comm1ReceiveData(TObject*, const void*, std::uint16_t) {}
 
-// Port selection.
-void TForm1::BitBtn6Click(TObject*) {}
-void TForm1::Comm1RequestHangup(TObject*) {}
-void TForm1::FillPortList() {}
-void TForm1::EnsurePortOpen() {}
-void TForm1::ShowPortOpenFailure() {}
-
 }  // namespace app
