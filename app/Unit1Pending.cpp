@@ -10,12 +10,4 @@ void TForm1::BitBtn1Click(TObject*) {}
 void TForm1::BitBtn2Click(TObject*) {}
 void TForm1::SaveDataFile() {}
 
-// Device operations.
-void TForm1::BitBtn3Click(TObject*) {}
-void TForm1::BitBtn4Click(TObject*) {}
-void TForm1::BitBtn7Click(TObject*) {}
-void TForm1::BitBtn8Click(TObject*) {}
-void TForm1::Timer1Timer(TObject*) {}
-void TForm1::Comm1ReceiveData(TObject*, const void*, std::uint16_t) {}
-
 }  // namespace app
