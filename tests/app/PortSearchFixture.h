@@ -1,63 +1,33 @@
-// The windows of one edition with a platform that lists only the ports a test publishes in the
-// device map: silent pseudo-terminals, names that cannot be opened, and the simulated controller.
-// Each tick of the port search is recorded as it ends.
+// The windows of one edition, shown, with a platform that lists only the ports a test publishes:
+// silent pseudo-terminals, names that cannot be opened, and the simulated controller. Each tick
+// of the port search is recorded as it ends.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
 #include <list>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "WindowFixture.h"
 #include "controller/Pty.h"
 #include "controller/SimulatedController.h"
 #include "platform/Handles.h"
-#include "platform/Registry.h"
-#include "platform/Root.h"
 #include "platform/Serial.h"
+#include "tests/app/PortFixture.h"
 
 namespace app_test {
 
-// Points the sysfs tty lookup at an empty directory under the platform root for its lifetime, so
-// no port of the machine is listed.
-class EmptySysfs {
- public:
-  EmptySysfs() {
-    if (const char* saved = std::getenv("TAVKEL_SYSFS_TTY")) {
-      saved_ = saved;
-    }
-    const auto dir = platform::PlatformRoot() / "sysfs";
-    std::filesystem::create_directories(dir);
-    ::setenv("TAVKEL_SYSFS_TTY", dir.c_str(), 1);
-  }
-  ~EmptySysfs() {
-    if (saved_) {
-      ::setenv("TAVKEL_SYSFS_TTY", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("TAVKEL_SYSFS_TTY");
-    }
-  }
-  EmptySysfs(const EmptySysfs&) = delete;
-  EmptySysfs& operator=(const EmptySysfs&) = delete;
-
- private:
-  std::optional<std::string> saved_;
-};
-
-class PortSearchWindows : public EditionWindows {
+class PortSearchWindows : public PortWindows {
  protected:
   // A tick as it ended: "STATE STATUS", then " [COMMNAME]" while Comm1 is open.
   using Trace = std::vector<std::string>;
 
   void SetUp() override {
-    EditionWindows::SetUp();
+    PortWindows::SetUp();
+    Start();
     classlib::TTimer& timer = *Form().Timer2;
     classlib::TNotifyEvent search = timer.OnTimer();
     timer.SetOnTimer([this, search](classlib::TObject* Sender) {
@@ -67,14 +37,13 @@ class PortSearchWindows : public EditionWindows {
         ~Record() { fixture.trace_.push_back(fixture.Now()); }
       } record{*this};
       if (BeforeTick) {
-        BeforeTick(static_cast<int>(trace_.size()) + 1);
+        BeforeTick();
       }
       search(Sender);
     });
   }
   void TearDown() override {
-    platform::ClearSerialCommTestValues();
-    EditionWindows::TearDown();
+    PortWindows::TearDown();
     controllers_.clear();
     if (busy_ != nullptr) {
       ::CloseHandle(busy_);
@@ -88,9 +57,7 @@ class PortSearchWindows : public EditionWindows {
     return pty;
   }
   // A name whose device does not exist.
-  void AddMissingPort(const std::string& Name) {
-    Publish(Name, (platform::PlatformRoot() / "no-such-tty").string());
-  }
+  void AddMissingPort(const std::string& Name) { Publish(Name); }
   // A pseudo-terminal that the test holds open, so the tool's open is refused.
   void AddBusyPort(const std::string& Name) {
     controller::PtyPair& pty = silent_.emplace_back();
@@ -132,18 +99,11 @@ class PortSearchWindows : public EditionWindows {
     return tick;
   }
 
-  classlib::TComboBox& PortList() { return *app::Form2->ComboBox1; }
-
-  // Called at the start of tick n (1 is the refresh), before the search's step.
-  std::function<void(int)> BeforeTick;
+  // Runs at the start of every tick, before the search's step.
+  std::function<void()> BeforeTick;
   Trace trace_;
 
  private:
-  static void Publish(const std::string& Name, const std::string& Path) {
-    ASSERT_TRUE(platform::PublishDevice(Name, Path)) << "could not publish " << Name;
-  }
-
-  EmptySysfs sysfs_;
   std::list<controller::PtyPair> silent_;
   std::vector<std::unique_ptr<controller::SimulatedController>> controllers_;
   HANDLE busy_ = nullptr;

@@ -29,8 +29,8 @@ TEST_P(PortSearch, TheFirstListedPortAnsweringIsFoundOnTheFourthTickAndStaysOpen
   EXPECT_TRUE(app::PortOpened);
   EXPECT_TRUE(form.DeviceAnswered);
   EXPECT_NE(form.Comm1->PortHandle(), nullptr);
-  EXPECT_EQ(PortList().ItemIndex(), 0);
-  EXPECT_EQ(PortList().Text(), "COM9");
+  EXPECT_EQ(Detected().ItemIndex(), 0);
+  EXPECT_EQ(Detected().Text(), "COM9");
   EXPECT_EQ(Received(other), "") << "a port after the one that answered was tried";
 }
 
@@ -62,7 +62,7 @@ TEST_P(PortSearch, OnlyTheLastPortAnsweringIsFoundAfterEveryEarlierOneWasTriedIn
                     }));
   EXPECT_EQ(Received(first), kProbe);
   EXPECT_EQ(Received(fourth), kProbe);
-  EXPECT_EQ(PortList().ItemIndex(), 4);
+  EXPECT_EQ(Detected().ItemIndex(), 4);
   EXPECT_TRUE(app::PortOpened);
 }
 
@@ -99,13 +99,13 @@ TEST_P(PortSearch, AnAnswerThatIsNotAcceptedWithinOneTickDoesNotCount) {
                      "2 Connect to COM12", "0 No connection"}));
     EXPECT_FALSE(app::PortOpened);
     EXPECT_EQ(Form().Comm1->PortHandle(), nullptr);
-    EXPECT_EQ(PortList().ItemIndex(), -1) << "an entry is selected after No connection";
+    EXPECT_EQ(Detected().ItemIndex(), -1) << "an entry is selected after No connection";
   }
 }
 
 TEST_P(PortSearch, AClickDuringASearchIsIgnoredAndOneWhenIdleStartsAfresh) {
   AddSilentPort("COM3");
-  BeforeTick = [this](int) { Click(); };
+  BeforeTick = [this] { Click(); };
   RunSearch();
   EXPECT_EQ(trace_, (Trace{"2 Connecting...", "3 Connect to COM3 [COM3]",
                            "4 Connect to COM3 [COM3]", "2 Connect to COM3", "0 No connection"}));
@@ -117,8 +117,8 @@ TEST_P(PortSearch, AClickDuringASearchIsIgnoredAndOneWhenIdleStartsAfresh) {
   ASSERT_FALSE(trace_.empty());
   EXPECT_EQ(trace_.front(), "2 Connecting...");
   EXPECT_EQ(trace_.back(), "0 Connect success(COM7) [COM7]");
-  EXPECT_EQ(PortList().Items().Count(), 2) << "the second search did not refresh the list";
-  EXPECT_EQ(PortList().ItemIndex(), 1);
+  EXPECT_EQ(Detected().Items().Count(), 2) << "the second search did not refresh the list";
+  EXPECT_EQ(Detected().ItemIndex(), 1);
 }
 
 // A refresh that raises would raise again on every tick; the search ends at once instead.
