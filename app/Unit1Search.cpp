@@ -66,8 +66,8 @@ void TForm1::Timer2Timer(TObject*) {
         SearchState = kSearchIdle;
         PortOpened = TRUE;
         Timer2->SetEnabled(false);
-        // The list may have been refreshed from the port dialog meanwhile; then nothing is
-        // selected and the status names nothing, rather than reading past the list.
+        // Taken from the selection, not read by index: should the port dialog's Refresh have
+        // shortened the list meanwhile, nothing is selected and the status names nothing.
         Form2->ComboBox1->SetItemIndex(SearchIndex - 1);
         StatusBar1->Panel(0).SetText("Connect success(" + Form2->ComboBox1->Text() + ")");
       } else {
