@@ -10,13 +10,6 @@ void TForm1::BitBtn1Click(TObject*) {}
 void TForm1::BitBtn2Click(TObject*) {}
 void TForm1::SaveDataFile() {}
 
-// Port selection.
-void TForm1::BitBtn6Click(TObject*) {}
-void TForm1::Comm1RequestHangup(TObject*) {}
-void TForm1::FillPortList() {}
-void TForm1::EnsurePortOpen() {}
-void TForm1::ShowPortOpenFailure() {}
-
 // Port search.
 void TForm1::Timer2Timer(TObject*) {}
 void TForm1::SpeedButton1Click(TObject*) {}
