@@ -19,7 +19,7 @@ class Commands : public DeviceWindows {
   };
   State Now() {
     app::TForm1& f = Form();
-    return {f.Phase,      f.TriesLeft,          f.ReplyKind, app::NextSlot,
+    return {f.Phase,      f.TriesLeft,         f.ReplyKind, app::NextSlot,
             f.PhonesSent, f.Timer1->Enabled(), Status()};
   }
   // Values no command sets, so that what a click changes shows.
