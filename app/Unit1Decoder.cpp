@@ -1,0 +1,93 @@
+// The reply decoder: each block that Comm1 delivers is taken apart by itself as one frame and
+// turned into changes of the operation state and of the window. It keeps nothing between blocks
+// and does not look at Phase: every reply acts whatever operation runs.
+#include <array>
+#include <cstring>
+#include <span>
+
+#include "app/Frames.h"
+#include "app/Operation.h"
+#include "app/Unit1.h"
+#include "classlib/SysUtils.h"
+
+namespace app {
+namespace {
+
+// Built in a buffer of its own, so the frame the sequencer holds for a resend stays intact.
+void Acknowledge(TForm1& Form) {
+  const ShortFrame ack = ReadAck();
+  Form.Comm1->SendData(ack.data(), static_cast<std::uint16_t>(ack.size()));
+}
+
+// Takes over the controller's count, relay timeout and flag and ends whatever operation runs;
+// from here on the controller paces the load.
+void TakeSettings(TForm1& Form, const ReplyView& Reply) {
+  Form.Phase = PhaseIdle;
+  const std::uint16_t announced = Reply.StoredCount();
+  Form.PhonesExpected = announced > Form.Edition().LastSlot ? 0 : announced;
+  Form.Edit1->SetText(classlib::IntToStr(Reply.RelayTimeout()));
+  Form.CheckBox1->SetChecked(Reply.ExternalDisconnection());
+  Acknowledge(Form);
+}
+
+// Slot 0 is the header row; a slot beyond the last changes no row but is counted like any other.
+// Once the announced count is used up, the record in hand is still stored and the rest dropped.
+void TakePhones(TForm1& Form, const ReplyView& Reply) {
+  const int lastSlot = Form.Edition().LastSlot;
+  for (std::size_t k = 0; k < Reply.RecordCount(); ++k) {
+    const std::uint16_t slot = Reply.RecordSlot(k);
+    if (slot <= lastSlot) {
+      Form.StringGrid1->SetCells(1, slot, Reply.RecordText(k));
+    }
+    if (Form.PhonesExpected == 0) {
+      break;
+    }
+    --Form.PhonesExpected;
+    ++Form.PhonesReceived;
+  }
+  Acknowledge(Form);
+  ShowStatus(*Form.StatusBar1, "Receiving datas:" + classlib::IntToStr(Form.PhonesReceived));
+}
+
+}  // namespace
+
+// A block longer than ReplyBuffer cannot be one frame of the protocol (the longest is 244 bytes)
+// and is ignored like any block that passes no test: decoding a cut-off copy would judge it by a
+// last byte that was never copied.
+void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, std::uint16_t BufferLength) {
+  std::array<BYTE, kMaxFrameLength> ReplyBuffer{};
+  const std::size_t length = BufferLength;
+  ReplyKind = ReplyOther;
+  if (Buffer == nullptr || length == 0 || length > ReplyBuffer.size()) {
+    return;
+  }
+  std::memcpy(ReplyBuffer.data(), Buffer, length);
+  const ReplyView reply(std::span<const BYTE>(ReplyBuffer).first(length));
+  switch (reply.Kind()) {
+    case ReplyFrame::Accepted:
+      ReplyKind = ReplyAccepted;
+      DeviceAnswered = TRUE;
+      break;
+    case ReplyFrame::Refused:
+      ReplyKind = ReplyRefused;
+      break;
+    case ReplyFrame::EndOfData:
+      ReplyKind = ReplyEndOfData;
+      ShowStatus(*StatusBar1, "Receiving completed.");
+      break;
+    case ReplyFrame::PasswordReply:
+      Edit2->SetText(reply.PasswordText());
+      ShowStatus(*StatusBar1, "Password Receiving completed.");
+      break;
+    case ReplyFrame::SettingsReply:
+      TakeSettings(*this, reply);
+      break;
+    case ReplyFrame::PhonesReply:
+      TakePhones(*this, reply);
+      break;
+    case ReplyFrame::None:
+      break;
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,174 @@
+// The device operation sequencer: each tick of Timer1 performs at most one step of the current
+// operation. It sends at most one frame, never waits, and alone decides when a frame is resent
+// and when an operation has succeeded or failed; the reply decoder only records what came back.
+#include <algorithm>
+#include <cstring>
+
+#include "app/Frames.h"
+#include "app/Operation.h"
+#include "app/Unit1.h"
+#include "classlib/SysUtils.h"
+
+namespace app {
+namespace {
+
+using classlib::IntToStr;
+
+// Every frame of the sequencer is built in SendBuffer and sent from there, so a resend sends
+// exactly what went out before.
+template <class Frame>
+void Hold(TForm1& Form, const Frame& Bytes) {
+  static_assert(sizeof(Form.SendBuffer) >= kMaxFrameLength);
+  std::copy(Bytes.begin(), Bytes.end(), Form.SendBuffer);
+}
+
+void Send(TForm1& Form, std::size_t Count) {
+  Form.Comm1->SendData(Form.SendBuffer, static_cast<std::uint16_t>(Count));
+}
+
+void End(TForm1& Form, const std::string& Text) {
+  Form.Phase = PhaseIdle;
+  ShowStatus(*Form.StatusBar1, Text);
+}
+
+void LoadRequestStep(TForm1& Form) {
+  if (Form.TriesLeft <= 0) {
+    End(Form, "Connection failure,Please try again.");
+    return;
+  }
+  Hold(Form, ReadRequest());
+  Send(Form, kShortFrameLength);
+  --Form.TriesLeft;
+  Form.PhonesReceived = 0;
+}
+
+// An Accepted counts only once the settings frame has gone out: one that came before it answered
+// something earlier. A relay-timeout text that no longer converts ends the write before anything
+// is sent, since every later tick would fail the same way.
+void WriteSettingsStep(TForm1& Form) {
+  const bool sent = Form.TriesLeft < kTransmissionsPerFrame;
+  if (sent && Form.ReplyKind == ReplyAccepted) {
+    ShowStatus(*Form.StatusBar1, "Write telephone numbers...");
+    Form.TriesLeft = kTransmissionsPerFrame;
+    Form.Phase = PhaseWritePhones;  // ReplyKind stays 1: the go-ahead for the first phone frame
+    return;
+  }
+  if (sent) {
+    if (Form.TriesLeft <= 0) {
+      End(Form, "Write data failed, please try again...");
+      return;
+    }
+    Send(Form, static_cast<std::size_t>(Form.SendLength));
+    --Form.TriesLeft;
+    return;
+  }
+  Form.ReplyKind = ReplyOther;
+  std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
+  int relayTimeout = 0;
+  if (!classlib::TryStrToInt(classlib::Trim(Form.Edit1->Text()), relayTimeout)) {
+    End(Form, "Write data failed, please try again...");
+    return;
+  }
+  Hold(Form, WriteSettings(relayTimeout, Form.CheckBox1->Checked()));
+  Form.SendLength = kSettingsFrameLength;
+  Send(Form, kSettingsFrameLength);
+  --Form.TriesLeft;
+  ShowStatus(*Form.StatusBar1, "Write parameters...");
+}
+
+// ReplyKind 1 is the go-ahead for the next frame. The frame whose scan passed the last slot is
+// awaited like every other, so completion is reported only once the controller has taken all of
+// it; a final scan that found no number sent nothing and left ReplyKind 1. ReplyKind 2 or 8, or
+// 0 before any phone frame went out, waits for the next block or a new command.
+void WritePhonesStep(TForm1& Form) {
+  const int lastSlot = Form.Edition().LastSlot;
+  if (NextSlot > lastSlot && Form.ReplyKind == ReplyAccepted) {
+    End(Form, "Write data complete...");
+    return;
+  }
+  if (Form.ReplyKind == ReplyOther && Form.TriesLeft < kTransmissionsPerFrame) {
+    if (Form.TriesLeft <= 0) {
+      End(Form, "Write data failed, please try again...");
+      return;
+    }
+    Send(Form, static_cast<std::size_t>(Form.SendLength));
+    --Form.TriesLeft;
+    ShowStatus(*Form.StatusBar1, "Repeat write datas:" + IntToStr(Form.PhonesSent));
+    return;
+  }
+  if (Form.ReplyKind != ReplyAccepted) {
+    return;
+  }
+  std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
+  WritePhones frame;
+  for (; NextSlot <= lastSlot && !frame.Full(); ++NextSlot) {
+    const std::string number = Form.StringGrid1->Cells(1, NextSlot);
+    if (!number.empty()) {
+      frame.Add(static_cast<std::uint16_t>(NextSlot), number);
+      ++Form.PhonesSent;
+    }
+  }
+  Hold(Form, frame.Bytes());
+  Form.SendLength = static_cast<std::int32_t>(frame.Bytes().size());
+  if (frame.Count() == 0) {
+    return;
+  }
+  Send(Form, static_cast<std::size_t>(Form.SendLength));
+  Form.ReplyKind = ReplyOther;
+  Form.TriesLeft = kTransmissionsPerFrame - 1;
+  ShowStatus(*Form.StatusBar1, "Write data:" + IntToStr(Form.PhonesSent));
+}
+
+void GetPasswordStep(TForm1& Form) {
+  Hold(Form, GetPassword());
+  Send(Form, kShortFrameLength);
+  End(Form, "Get Psaaword......");
+}
+
+// Each transmission rebuilds the frame from the password field. ReplyKind is cleared at the first
+// one only, so an Accepted that came before the phase sent anything never counts, while one that
+// answers any of its transmissions does.
+void SetPasswordStep(TForm1& Form) {
+  const bool sent = Form.TriesLeft < kTransmissionsPerFrame;
+  if (sent && Form.ReplyKind == ReplyAccepted) {
+    End(Form, "Set Psaaword Suecced!");
+    return;
+  }
+  if (Form.TriesLeft <= 0) {
+    End(Form, "Set Password failed!");
+  } else {
+    if (!sent) {
+      Form.ReplyKind = ReplyOther;
+    }
+    Hold(Form, SetPassword(Form.Edit2->Text()));
+    Send(Form, kSetPasswordLength);
+    ShowStatus(*Form.StatusBar1, "Set Password......");
+  }
+  --Form.TriesLeft;
+}
+
+}  // namespace
+
+void TForm1::Timer1Timer(TObject*) {
+  switch (Phase) {
+    case PhaseLoad:
+      LoadRequestStep(*this);
+      break;
+    case PhaseWriteSettings:
+      WriteSettingsStep(*this);
+      break;
+    case PhaseWritePhones:
+      WritePhonesStep(*this);
+      break;
+    case PhaseGetPassword:
+      GetPasswordStep(*this);
+      break;
+    case PhaseSetPassword:
+      SetPasswordStep(*this);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace app

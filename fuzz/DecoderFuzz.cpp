@@ -1,0 +1,73 @@
+// Fuzz target of the reply decoder: every input is one received block (1 to 2048 bytes, what the
+// serial component can deliver), decoded by the main window of each edition in turn. The windows
+// persist across inputs, so counts announced by one block govern the next ones, as in a load.
+// Beyond AddressSanitizer's checks, the decoder must keep the operation state within its values.
+#include <QApplication>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/Edition.h"
+#include "app/Operation.h"
+#include "app/Unit1.h"
+#include "classlib/Application.h"
+#include "classlib/ScriptedDialogs.h"
+
+namespace {
+
+struct Windows {
+  Windows() {
+    char root[] = "/tmp/tavkel-fuzz-XXXXXX";
+    if (mkdtemp(root) == nullptr) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    setenv("TAVKEL_ROOT", root, 1);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    static int argc = 1;
+    static char name[] = "DecoderFuzz";
+    static char* argv[] = {name, nullptr};
+    qt = new QApplication(argc, argv);
+    classlib::Application->Initialize();
+    classlib::Application->SetDialogs(&dialogs);
+    forms[0] = std::make_unique<app::TForm1>(nullptr, app::Tavkel14);
+    forms[1] = std::make_unique<app::TForm1>(nullptr, app::Tavkel13);
+  }
+  QApplication* qt = nullptr;
+  classlib::TScriptedDialogs dialogs;
+  std::unique_ptr<app::TForm1> forms[2];
+};
+
+void Require(bool Holds, const char* What) {
+  if (!Holds) {
+    std::fprintf(stderr, "decoder invariant broken: %s\n", What);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+  // Made once and never freed: the process ends without taking Qt down under its exit handlers.
+  static Windows& windows = *new Windows;
+  if (Size == 0 || Size > 2048) {
+    return 0;
+  }
+  for (auto& form : windows.forms) {
+    const int last = form->Edition().LastSlot;
+    form->Comm1ReceiveData(form->Comm1, Data, static_cast<std::uint16_t>(Size));
+    const std::int32_t kind = form->ReplyKind;
+    Require(kind == app::ReplyOther || kind == app::ReplyAccepted || kind == app::ReplyRefused ||
+                kind == app::ReplyEndOfData,
+            "ReplyKind");
+    Require(form->PhonesExpected <= last, "PhonesExpected within the table");
+    Require(form->PhonesReceived >= 0, "PhonesReceived");
+    Require(form->StringGrid1->RowCount() == last + 1, "the table keeps its rows");
+    Require(form->Phase >= app::PhaseIdle && form->Phase <= app::PhaseSetPassword, "Phase");
+  }
+  return 0;
+}
