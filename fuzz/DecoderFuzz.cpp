@@ -37,6 +37,12 @@ struct Windows {
     forms[0] = std::make_unique<app::TForm1>(nullptr, app::Tavkel14);
     forms[1] = std::make_unique<app::TForm1>(nullptr, app::Tavkel13);
   }
+  ~Windows() {
+    forms[0].reset();
+    forms[1].reset();
+    classlib::Application->SetDialogs(nullptr);
+    delete qt;
+  }
   QApplication* qt = nullptr;
   classlib::TScriptedDialogs dialogs;
   std::unique_ptr<app::TForm1> forms[2];
@@ -49,11 +55,22 @@ void Require(bool Holds, const char* What) {
   }
 }
 
+// Made at the first input. libFuzzer never frees it: the process ends without taking Qt down in
+// its exit handlers. A driver that ends by itself calls DecoderFuzzFinish.
+Windows* TheWindows = nullptr;
+
 }  // namespace
 
+extern "C" void DecoderFuzzFinish() {
+  delete TheWindows;
+  TheWindows = nullptr;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  // Made once and never freed: the process ends without taking Qt down under its exit handlers.
-  static Windows& windows = *new Windows;
+  if (TheWindows == nullptr) {
+    TheWindows = new Windows;
+  }
+  Windows& windows = *TheWindows;
   if (Size == 0 || Size > 2048) {
     return 0;
   }

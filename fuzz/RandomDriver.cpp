@@ -9,6 +9,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size);
+extern "C" void DecoderFuzzFinish();
 
 int main(int argc, char** argv) {
   const long inputs = argc > 1 ? std::atol(argv[1]) : 200000;
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     LLVMFuzzerTestOneInput(block.data(), block.size());
     bytes += size;
   }
+  DecoderFuzzFinish();
   std::printf("DecoderFuzz: %ld inputs (%zu bytes, seed %u), no fault\n", inputs, bytes, seed);
   return 0;
 }
