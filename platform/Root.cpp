@@ -1,12 +1,10 @@
 #include "Root.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "FileReplace.h"
 
 namespace platform {
 namespace {
@@ -14,31 +12,6 @@ namespace {
 std::filesystem::path MapFile() {
   return PlatformRoot() / "devicemap";
 }
-
-// Holds the map's lock file locked for the life of the object.
-class MapLock {
- public:
-  MapLock() {
-    std::error_code ec;
-    std::filesystem::create_directories(PlatformRoot(), ec);
-    fd_ = ::open((PlatformRoot() / "devicemap.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0) {
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  ~MapLock() {
-    if (fd_ >= 0) {
-      ::close(fd_);  // releases the lock
-    }
-  }
-  MapLock(const MapLock&) = delete;
-  MapLock& operator=(const MapLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 std::vector<DeviceMapEntry> ParseMap() {
   std::vector<DeviceMapEntry> entries;
@@ -55,28 +28,11 @@ std::vector<DeviceMapEntry> ParseMap() {
 }
 
 bool WriteMap(const std::vector<DeviceMapEntry>& entries) {
-  const auto target = MapFile();
-  auto temp = target;
-  temp += ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    for (const auto& [name, path] : entries) {
-      out << name << '\t' << path << '\n';
-    }
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      return false;
-    }
+  std::string text;
+  for (const auto& [name, path] : entries) {
+    text += name + '\t' + path + '\n';
   }
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  return ReplaceFileAtomically(MapFile(), text) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -101,8 +57,8 @@ bool PublishDevice(const std::string& name, const std::string& path) {
       path.find('\n') != std::string::npos) {
     return false;
   }
-  MapLock lock;
-  if (!lock.Held()) {
+  const FileLock lock(PlatformRoot() / "devicemap.lock");
+  if (lock.Error() != ERROR_SUCCESS) {
     return false;
   }
   auto entries = ParseMap();
@@ -120,8 +76,8 @@ bool PublishDevice(const std::string& name, const std::string& path) {
 }
 
 bool UnpublishDevice(const std::string& name) {
-  MapLock lock;
-  if (!lock.Held()) {
+  const FileLock lock(PlatformRoot() / "devicemap.lock");
+  if (lock.Error() != ERROR_SUCCESS) {
     return false;
   }
   auto entries = ParseMap();
