@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "controller/Protocol.h"
+#include "tests/support/TempDir.h"
 
 namespace frames {
 
@@ -52,24 +53,7 @@ inline Bytes WritePhones(std::initializer_list<std::pair<std::uint16_t, std::str
   return frame;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tavkel-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-      path_ = pattern;
-    }
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+// A temporary directory that lives as long as the test (it is also the platform root).
+using testsupport::TempDir;
 
 }  // namespace frames
