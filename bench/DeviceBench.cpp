@@ -9,8 +9,6 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +21,7 @@
 #include "classlib/Application.h"
 #include "classlib/ScriptedDialogs.h"
 #include "controller/SimulatedController.h"
+#include "tests/support/QtPump.h"
 
 namespace {
 
@@ -36,20 +35,7 @@ constexpr double kTickMs = 500.0;
 constexpr int kRecordsPerReply = 15;
 constexpr int kRecordsPerWrite = 5;
 
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  deadline.start(TimeoutMs);
-  while (!Done()) {
-    if (clock.elapsed() >= TimeoutMs) {
-      return false;
-    }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
+using qtpump::PumpUntil;
 
 double Ms(Clock::duration D) {
   return std::chrono::duration<double, std::milli>(D).count();

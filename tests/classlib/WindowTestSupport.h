@@ -13,25 +13,11 @@
 #include "classlib/Application.h"
 #include "classlib/Forms.h"
 #include "classlib/ScriptedDialogs.h"
+#include "tests/support/QtPump.h"
 
 namespace classlib_test {
 
-// Handles events until Done holds; false when TimeoutMs passed first. Waits in the event loop
-// (woken by each event, and by a timer at the deadline), never sleeps.
-inline bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  deadline.start(TimeoutMs);
-  while (!Done()) {
-    if (clock.elapsed() >= TimeoutMs) {
-      return false;
-    }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
+using qtpump::PumpUntil;
 
 // Handles events for at least Ms milliseconds.
 inline void PumpFor(int Ms) {
