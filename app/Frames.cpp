@@ -87,12 +87,14 @@ std::uint16_t ReplyView::WordAt(std::size_t offset) const {
   return static_cast<std::uint16_t>(At(offset) << 8 | At(offset + 1));
 }
 
+// The block's last byte is its end byte, framing and never a character: a text stops before it.
 std::string ReplyView::TextAt(std::size_t offset) const {
-  if (offset >= block_.size()) {
+  if (offset + 1 >= block_.size()) {
     return {};
   }
   const auto begin = block_.begin() + static_cast<std::ptrdiff_t>(offset);
-  return std::string(begin, std::find(begin, block_.end(), std::uint8_t{0}));
+  const auto last = block_.end() - 1;
+  return std::string(begin, std::find(begin, last, std::uint8_t{0}));
 }
 
 ReplyFrame ReplyView::Kind() const {

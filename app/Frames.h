@@ -115,7 +115,8 @@ enum class ReplyFrame {
 
 // Names the parts of one received block. Bytes beyond the block read as zero, as they do in the
 // decoder's zero-filled reply buffer, so no accessor reads outside it; a text runs to its first
-// zero byte or to the block's end. The view does not own the bytes.
+// zero byte or to the block's last byte (the end byte), whichever comes first, and never takes
+// that byte in. The view does not own the bytes.
 class ReplyView {
  public:
   explicit ReplyView(std::span<const std::uint8_t> block) : block_(block) {}
@@ -144,8 +145,8 @@ class ReplyView {
   std::uint16_t RecordSlot(std::size_t k) const { return WordAt(RecordOffset(k)); }
   std::string RecordText(std::size_t k) const { return TextAt(RecordOffset(k) + kPhoneTextOffset); }
 
-  // PasswordReply: the characters from offset 2 up to the first zero byte (the end byte included
-  // when no zero byte comes before it).
+  // PasswordReply: the characters from offset 2 up to the first zero byte or the end byte,
+  // whether or not the controller puts a zero byte before its end byte.
   std::string PasswordText() const { return TextAt(kLengthOffset); }
 
  private:

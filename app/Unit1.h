@@ -61,8 +61,10 @@ class TForm1 : public classlib::TForm {
   classlib::TSpeedButton* SpeedButton1 = nullptr;  // starts the port search
 
   // Operation state; all zero when the window is made.
-  std::uint16_t PhonesExpected = 0;  // numbers the controller still announces during a load
-  std::int32_t ReplyKind = 0;        // last block: 0 other, 1 Accepted, 2 Refused, 8 EndOfData
+  // Numbers the controller still announces during a load; a value above the last slot is an
+  // announcement beyond the table, which bounds nothing.
+  std::uint16_t PhonesExpected = 0;
+  std::int32_t ReplyKind = 0;  // last block: 0 other, 1 Accepted, 2 Refused, 8 EndOfData
   std::int32_t Phase =
       0;  // 0 idle, 1 load, 2 write settings, 3 write phones, 4 get, 5 set password
   std::int32_t TriesLeft = 0;       // transmissions still allowed for the current frame

@@ -20,29 +20,34 @@ void Acknowledge(TForm1& Form) {
 }
 
 // Takes over the controller's count, relay timeout and flag and ends whatever operation runs;
-// from here on the controller paces the load.
+// from here on the controller paces the load. A count above the last slot is kept as it came:
+// it marks a load that no count bounds (see TakePhones).
 void TakeSettings(TForm1& Form, const ReplyView& Reply) {
   Form.Phase = PhaseIdle;
-  const std::uint16_t announced = Reply.StoredCount();
-  Form.PhonesExpected = announced > Form.Edition().LastSlot ? 0 : announced;
+  Form.PhonesExpected = Reply.StoredCount();
   Form.Edit1->SetText(classlib::IntToStr(Reply.RelayTimeout()));
   Form.CheckBox1->SetChecked(Reply.ExternalDisconnection());
   Acknowledge(Form);
 }
 
 // Slot 0 is the header row; a slot beyond the last changes no row but is counted like any other.
-// Once the announced count is used up, the record in hand is still stored and the rest dropped.
+// A count within the table bounds the load: once it is used up, the record in hand is still
+// stored and the rest dropped. A controller that announced more numbers than the table holds
+// has every record taken, so none that fits the table is lost.
 void TakePhones(TForm1& Form, const ReplyView& Reply) {
   const int lastSlot = Form.Edition().LastSlot;
+  const bool bounded = Form.PhonesExpected <= lastSlot;
   for (std::size_t k = 0; k < Reply.RecordCount(); ++k) {
     const std::uint16_t slot = Reply.RecordSlot(k);
     if (slot <= lastSlot) {
       Form.StringGrid1->SetCells(1, slot, Reply.RecordText(k));
     }
-    if (Form.PhonesExpected == 0) {
-      break;
+    if (bounded) {
+      if (Form.PhonesExpected == 0) {
+        break;
+      }
+      --Form.PhonesExpected;
     }
-    --Form.PhonesExpected;
     ++Form.PhonesReceived;
   }
   Acknowledge(Form);

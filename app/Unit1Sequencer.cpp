@@ -78,11 +78,14 @@ void WriteSettingsStep(TForm1& Form) {
 
 // ReplyKind 1 is the go-ahead for the next frame. The frame whose scan passed the last slot is
 // awaited like every other, so completion is reported only once the controller has taken all of
-// it; a final scan that found no number sent nothing and left ReplyKind 1. ReplyKind 2 or 8, or
-// 0 before any phone frame went out, waits for the next block or a new command.
+// it. A scan that found no number sends nothing and holds no frame (SendLength 0): the write is
+// complete at the next tick whatever arrives meanwhile, and no frame without a record is ever
+// sent or resent. ReplyKind 2 or 8, or 0 before any phone frame went out, waits for the next
+// block or a new command.
 void WritePhonesStep(TForm1& Form) {
   const int lastSlot = Form.Edition().LastSlot;
-  if (NextSlot > lastSlot && Form.ReplyKind == ReplyAccepted) {
+  const bool lastScanFoundNothing = NextSlot > lastSlot && Form.SendLength == 0;
+  if (NextSlot > lastSlot && (Form.ReplyKind == ReplyAccepted || lastScanFoundNothing)) {
     End(Form, "Write data complete...");
     return;
   }
@@ -108,11 +111,12 @@ void WritePhonesStep(TForm1& Form) {
       ++Form.PhonesSent;
     }
   }
-  Hold(Form, frame.Bytes());
-  Form.SendLength = static_cast<std::int32_t>(frame.Bytes().size());
   if (frame.Count() == 0) {
+    Form.SendLength = 0;
     return;
   }
+  Hold(Form, frame.Bytes());
+  Form.SendLength = static_cast<std::int32_t>(frame.Bytes().size());
   Send(Form, static_cast<std::size_t>(Form.SendLength));
   Form.ReplyKind = ReplyOther;
   Form.TriesLeft = kTransmissionsPerFrame - 1;

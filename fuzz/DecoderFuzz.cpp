@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <span>
 
 #include "app/Edition.h"
+#include "app/Frames.h"
 #include "app/Operation.h"
 #include "app/Unit1.h"
 #include "classlib/Application.h"
@@ -76,13 +78,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   }
   for (auto& form : windows.forms) {
     const int last = form->Edition().LastSlot;
+    const std::uint16_t expectedBefore = form->PhonesExpected;
+    const std::int32_t receivedBefore = form->PhonesReceived;
+    const bool settings =
+        Size <= app::kMaxFrameLength &&
+        app::ReplyView(std::span(Data, Size)).Kind() == app::ReplyFrame::SettingsReply;
     form->Comm1ReceiveData(form->Comm1, Data, static_cast<std::uint16_t>(Size));
     const std::int32_t kind = form->ReplyKind;
     Require(kind == app::ReplyOther || kind == app::ReplyAccepted || kind == app::ReplyRefused ||
                 kind == app::ReplyEndOfData,
             "ReplyKind");
-    Require(form->PhonesExpected <= last, "PhonesExpected within the table");
-    Require(form->PhonesReceived >= 0, "PhonesReceived");
+    Require(settings || form->PhonesExpected <= expectedBefore, "PhonesExpected only counts down");
+    Require(form->PhonesReceived >= receivedBefore, "PhonesReceived only counts up");
     Require(form->StringGrid1->RowCount() == last + 1, "the table keeps its rows");
     Require(form->Phase >= app::PhaseIdle && form->Phase <= app::PhaseSetPassword, "Phase");
   }

@@ -110,11 +110,11 @@ TEST_P(Decoder, SettingsReplyTakesCountTimeoutAndFlagAndIsAcknowledged) {
     bool checked;
   };
   const Case cases[] = {
-      {0x03, 0xE8, 0xFF, 0xFF, 0x02, 1000, 0, "65535", true},
-      {0x03, 0xE9, 0x03, 0xE8, 0x00, 0, 0, "1000", false},
+      {0x03, 0xE8, 0xFF, 0xFF, 0x02, 1000, 1000, "65535", true},
+      {0x03, 0xE9, 0x03, 0xE8, 0x00, 1001, 1001, "1000", false},
       {0x01, 0xF4, 0x00, 0x00, 0x01, 500, 500, "0", true},
-      {0x01, 0xF5, 0x00, 0x07, 0x00, 501, 0, "7", false},
-      {0xFF, 0xFF, 0xEA, 0x5F, 0x80, 0, 0, "59999", true},
+      {0x01, 0xF5, 0x00, 0x07, 0x00, 501, 501, "7", false},
+      {0xFF, 0xFF, 0xEA, 0x5F, 0x80, 0xFFFF, 0xFFFF, "59999", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.timeout);
@@ -164,6 +164,34 @@ TEST_P(Decoder, AnnouncedCountUsedUpStoresOneMoreRecordUncounted) {
   EXPECT_EQ(Status(), "Receiving datas:1");
 }
 
+// A controller holding more numbers than the table: every record that fits is stored and every
+// record is counted, however many frames come.
+TEST_P(Decoder, CountAboveTheTableBoundsNothing) {
+  for (const int announced : {LastSlot() + 100, LastSlot() + 200, 0xFFFF}) {
+    SCOPED_TRACE(announced);
+    Form().BitBtn5->Click();  // "Crear All"
+    Form().PhonesReceived = 0;
+    Receive(Settings(announced >> 8, announced & 0xFF, 0x03, 0xE8, 0));
+    Sent();
+    int slot = 1;
+    const int frames = (LastSlot() + 100 + 14) / 15;
+    for (int f = 0; f < frames; ++f) {
+      std::vector<Record> records;
+      for (int k = 0; k < 15 && slot <= LastSlot() + 100; ++k, ++slot) {
+        records.push_back({slot, "0" + std::to_string(slot)});
+      }
+      Receive(Phones(records));
+    }
+    for (const int row : {1, 2, 15, 16, LastSlot() - 1, LastSlot()}) {
+      EXPECT_EQ(Cell(row), "0" + std::to_string(row));
+    }
+    EXPECT_EQ(Form().StringGrid1->RowCount(), LastSlot() + 1);
+    EXPECT_EQ(Form().PhonesReceived, LastSlot() + 100);
+    EXPECT_EQ(Status(), "Receiving datas:" + std::to_string(LastSlot() + 100));
+    EXPECT_EQ(Sent().size(), static_cast<std::size_t>(frames));
+  }
+}
+
 TEST_P(Decoder, SlotNumbersOutsideTheTable) {
   Form().PhonesExpected = 10;
   Receive(Phones({{0, "header"}, {1000, "thousand"}, {501, "over"}, {0xFFFF, "max"}}));
@@ -186,13 +214,13 @@ TEST_P(Decoder, TextsRunToTheFirstZeroByteAndNeverPastTheBlock) {
   Receive(block);
   EXPECT_EQ(Cell(1), "ABCDEFGHIJKLMN");  // stops at the high byte of record 1's slot
   EXPECT_EQ(Cell(2), "xy");
-  // The last record's text takes in the end byte when no zero comes before it.
+  // The end byte is framing: a last record that fills its 14 bytes stops before it.
   Receive(Hex({0xAA, 0x23, 0x10, 0, 3}) + "12345678901234" + Hex({0xEE}));
-  EXPECT_EQ(Cell(3), "12345678901234" + Hex({0xEE}));
+  EXPECT_EQ(Cell(3), "12345678901234");
   // A length byte that promises more than the block holds: missing records read as zero.
   Form().StringGrid1->SetCells(1, 0, "Phone Number");
   Receive(Hex({0xAA, 0x23, 0x30, 0, 4, '7', 0xEE}));
-  EXPECT_EQ(Cell(4), "7" + Hex({0xEE}));
+  EXPECT_EQ(Cell(4), "7");
   EXPECT_EQ(Cell(0), "");
   EXPECT_EQ(Form().PhonesReceived, 6);  // records 1 and 2 lie wholly beyond it: counted too
 }
@@ -204,8 +232,10 @@ TEST_P(Decoder, PasswordReplySetsTheFieldAsItComes) {
   };
   const Case cases[] = {
       {Hex({0xAA, 0x12, '1', '2', '3', '4', 0x00, 0xEE}), "1234"},
-      {Hex({0xAA, 0x12, '1', '2', '3', '4', 0xEE}), "1234" + Hex({0xEE})},
+      {Hex({0xAA, 0x12, '1', '2', '3', '4', 0xEE}), "1234"},
+      {Hex({0xAA, 0x12, '4', '3', '2', 0xEE}), "432"},
       {Hex({0xAA, 0x12, 0x00, 0xEE}), ""},
+      {Hex({0xAA, 0x12, 0xEE}), ""},
       {Hex({0xAA, 0x12, '9', '8', '7', '6', '5', 0x00, 0xEE}), "98765"},
   };
   for (const Case& c : cases) {

@@ -77,6 +77,32 @@ TEST_P(DeviceEndToEnd, FullLoadPutsEveryNumberInItsRow) {
   EXPECT_TRUE(app::PortOpened);
 }
 
+// A controller holding more numbers than the edition's table: the load keeps every one that
+// fits, and writing the table back leaves the controller holding exactly those.
+TEST_P(DeviceEndToEnd, LoadBeyondTheTableKeepsEveryNumberThatFitsAndWritesThemBack) {
+  const int last = Edition().LastSlot;
+  const int held = last + 100;
+  if (held > controller::kLastSlot) {
+    GTEST_SKIP() << "the simulated controller holds at most " << controller::kLastSlot;
+  }
+  const controller::ControllerState state =
+      controller::GeneratedState(static_cast<std::uint16_t>(held));
+  StartWith(state);
+  Form().BitBtn3->Click();
+  AwaitStatus("Receiving completed.", held * 60);
+  for (int slot = 1; slot <= last; ++slot) {
+    ASSERT_EQ(Cell(slot), state.phones.at(static_cast<std::uint16_t>(slot))) << "slot " << slot;
+  }
+  EXPECT_EQ(Form().PhonesReceived, held);
+
+  Form().BitBtn4->Click();
+  // Five numbers a 500 ms tick.
+  AwaitStatus("Write data complete...", last * 150 + 5000);
+  std::map<std::uint16_t, std::string> expected(
+      state.phones.begin(), state.phones.find(static_cast<std::uint16_t>(last + 1)));
+  EXPECT_EQ(Controller().State().phones, expected);
+}
+
 TEST_P(DeviceEndToEnd, FullWriteLeavesTheControllerHoldingExactlyTheTable) {
   const int last = Edition().LastSlot;
   StartWith(controller::GeneratedState(20));  // replaced by the write
@@ -116,6 +142,23 @@ TEST_P(DeviceEndToEnd, GetAndSetThePassword) {
   AwaitStatus("Set Psaaword Suecced!");
   EXPECT_EQ(Controller().State().password, "1357");
   EXPECT_EQ(Requests("SetPassword"), 1);
+}
+
+// A controller whose PasswordReply has no zero byte before its end byte: GET then SET gives it
+// back exactly the password it held.
+TEST_P(DeviceEndToEnd, GetThenSetKeepsAPasswordRepliedWithoutAZeroByte) {
+  controller::ControllerState state;
+  state.password = "432";
+  StartWith(state);
+  controller::Knobs knobs;
+  knobs.answer.passwordZeroByte = false;
+  Controller().SetKnobs(knobs);
+  Form().BitBtn8->Click();
+  AwaitStatus("Password Receiving completed.");
+  EXPECT_EQ(Form().Edit2->Text(), "432");
+  Form().BitBtn7->Click();
+  AwaitStatus("Set Psaaword Suecced!");
+  EXPECT_EQ(Controller().State().password, "432");
 }
 
 TEST_P(DeviceEndToEnd, SilentControllerGetsThreeTransmissionsOfEachFrame) {

@@ -159,7 +159,7 @@ TEST(ReplyViewParts, SettingsReplyFields) {
 }
 
 TEST(ReplyViewParts, PhonesReplyRecordsAndTheirTexts) {
-  // Record 0 is zero-terminated; record 1 fills all 14 bytes and runs on into the end byte.
+  // Record 0 is zero-terminated; record 1 fills all 14 bytes and stops at the end byte.
   Bytes block = {0xAA, 0x23, 0x2F};
   const auto first = app::MakePhoneRecord(0x03E8, "5551234");
   block.insert(block.end(), first.begin(), first.end());
@@ -172,7 +172,7 @@ TEST(ReplyViewParts, PhonesReplyRecordsAndTheirTexts) {
   EXPECT_EQ(view.RecordSlot(0), 1000);
   EXPECT_EQ(view.RecordText(0), "5551234");
   EXPECT_EQ(view.RecordSlot(1), 7);
-  EXPECT_EQ(view.RecordText(1), "ABCDEFGHIJKLMN\xEE");
+  EXPECT_EQ(view.RecordText(1), "ABCDEFGHIJKLMN");
 }
 
 TEST(ReplyViewParts, BytesBeyondTheBlockReadAsZero) {
@@ -187,9 +187,12 @@ TEST(ReplyViewParts, BytesBeyondTheBlockReadAsZero) {
   EXPECT_EQ(view.RecordSlot(2), 0);
   EXPECT_EQ(view.RecordText(2), "");
   EXPECT_EQ(view.At(block.size() + 100), 0);
-  // A text that reaches the block's end stops there.
+  // A text that reaches the block's last byte stops before it: that byte is the frame's end.
   const Bytes noZero = {0xAA, 0x23, 0x10, 0x00, 0x01, 'A', 'B'};
-  EXPECT_EQ(app::ReplyView(noZero).RecordText(0), "AB");
+  EXPECT_EQ(app::ReplyView(noZero).RecordText(0), "A");
+  // A text that starts at or beyond the last byte is empty.
+  const Bytes endOnly = {0xAA, 0x23, 0x10, 0x00, 0x01, 0xEE};
+  EXPECT_EQ(app::ReplyView(endOnly).RecordText(0), "");
 }
 
 TEST(ReplyViewParts, PasswordTextWithAndWithoutZeroByte) {
@@ -197,7 +200,7 @@ TEST(ReplyViewParts, PasswordTextWithAndWithoutZeroByte) {
   const Bytes withoutZero = {0xAA, 0x12, '1', '2', '3', '4', 0xEE};
   const Bytes empty = {0xAA, 0x12, 0x00, 0xEE};
   EXPECT_EQ(app::ReplyView(withZero).PasswordText(), "1234");
-  EXPECT_EQ(app::ReplyView(withoutZero).PasswordText(), "1234\xEE");
+  EXPECT_EQ(app::ReplyView(withoutZero).PasswordText(), "1234");
   EXPECT_EQ(app::ReplyView(empty).PasswordText(), "");
 }
 

@@ -134,6 +134,43 @@ TEST_P(Sequencer, EmptyTableWritesTheSettingsAndNoPhoneFrame) {
   EXPECT_EQ(Form().Phase, app::PhaseIdle);
 }
 
+// Once a scan has found no number the write is done: whatever block comes before the next tick,
+// that tick completes it, and no frame without a record ever goes out.
+TEST_P(Sequencer, ScanThatFindsNothingCompletesWhateverArrivesBeforeTheNextTick) {
+  const struct {
+    const char* name;
+    std::string block;
+  } strays[] = {{"Accepted", kAccepted},
+                {"Refused", kRefused},
+                {"EndOfData", kEndOfData},
+                {"one byte", Hex({0x00})},
+                {"unknown code", Hex({0xAA, 0x30, 0x00, 0xEE})}};
+  for (const bool withNumbers : {true, false}) {
+    for (const auto& [name, stray] : strays) {
+      SCOPED_TRACE(std::string(withNumbers ? "numbers written, " : "empty table, ") + name);
+      Form().BitBtn5->Click();  // "Crear All"
+      Form().Edit1->SetText("1000");
+      if (withNumbers) {
+        FillSlots({1, 2, 3, 4, 5});  // a full frame: the scan stops after slot 5
+      }
+      StartPhoneWrite();
+      if (withNumbers) {
+        Tick();
+        ASSERT_EQ(Sent(), Frames{PhonesFrame({1, 2, 3, 4, 5}, NumberOf)});
+        Receive(kAccepted);
+      }
+      Tick();  // the scan reaches the end without a number
+      EXPECT_EQ(Sent(), Frames{});
+      Receive(stray);
+      Tick();
+      EXPECT_EQ(Status(), "Write data complete...");
+      EXPECT_EQ(Form().Phase, app::PhaseIdle);
+      Ticks(3);
+      EXPECT_EQ(Sent(), Frames{});
+    }
+  }
+}
+
 struct WriteCase {
   const char* name;
   std::vector<int> filled;  // negative: counted back from the last slot, -1 the last one
