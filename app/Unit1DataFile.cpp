@@ -1,6 +1,7 @@
 // The data file of the main window: "Load From File...", "Write To File...", the save they share
 // and the question on closing. The work file is the caption of Label3 and is kept nowhere else;
-// ADOQuery1 holds no connection between operations.
+// ADOQuery1 holds no connection between operations. Paths keep the file system's own bytes from
+// the dialogs to the database, the template copy and Label3.
 #include <string>
 #include <vector>
 
