@@ -60,7 +60,8 @@ void Discard(TADOQuery& Query) noexcept {
 
 // "Load From File...": after the dialog, clears the window and makes the chosen file the work
 // file before reading it, so a load that fails half-way leaves both the table as far as it got and
-// the new work file. Failures reach the error box with the database's message.
+// the new work file, which saves then refuse. Failures reach the error box with the database's
+// message.
 void TForm1::BitBtn1Click(TObject* Sender) {
   OpenDialog1->SetInitialDir(CurrentDirectory());
   if (!OpenDialog1->Execute()) {
@@ -69,6 +70,7 @@ void TForm1::BitBtn1Click(TObject* Sender) {
   BitBtn5Click(Sender);
   const std::string path = OpenDialog1->FileName();
   Label3->SetCaption(path);
+  WorkFileLoadIncomplete = true;
   ADOQuery1->SetConnectionString(ConnectionStringFor(path));
   try {
     ADOQuery1->SetSQL("select * from phone");
@@ -97,6 +99,7 @@ void TForm1::BitBtn1Click(TObject* Sender) {
     throw;
   }
   ADOQuery1->Close();
+  WorkFileLoadIncomplete = false;
 }
 
 // "Write To File...": into the work file when one is set; else into a new copy of the template,
@@ -125,6 +128,9 @@ void TForm1::BitBtn2Click(TObject*) {
 // One transaction from the deletion of the old rows to the settings row: the file changes only
 // when every step has succeeded. The timeout text is converted as it stands, untrimmed.
 bool TForm1::SaveDataFile(const std::string& Path) {
+  if (WorkFileLoadIncomplete && Path == Label3->Caption()) {
+    classlib::Abort();
+  }
   try {
     ADOQuery1->SetConnectionString(ConnectionStringFor(Path));
     ADOQuery1->Connection().BeginTrans();
