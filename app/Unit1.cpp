@@ -35,6 +35,8 @@ TForm1::TForm1(classlib::TComponent* Owner, const TEdition& Edition)
   RegisterHandlers();
   RegisterAppClasses(classlib::Application->Classes());
   Load(*edition_.Form1Description, [this] { WireFields(); });
+  // The work file's path, as the file system names it.
+  Label3->SetShowsFileName(true);
 }
 
 void TForm1::RegisterHandlers() {

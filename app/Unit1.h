@@ -79,6 +79,11 @@ class TForm1 : public classlib::TForm {
 
   BOOL DeviceAnswered = FALSE;  // an Accepted reply came since the search's last probe
 
+  // Set from the moment a load makes its file the work file until that load completes, so it
+  // stays set after a load that failed: saves into the work file are refused meanwhile, and the
+  // part that was read never replaces what the file holds.
+  bool WorkFileLoadIncomplete = false;
+
   // Handlers, bound by name by the window description.
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
@@ -111,7 +116,8 @@ class TForm1 : public classlib::TForm {
   void EnsurePortOpen();
   // Writes the phone table, the relay timeout and the flag into the data file at Path, in one
   // transaction. Returns true after a complete save; on any failure the file is left as it was
-  // and the silent cancel is raised, so it never returns false.
+  // and the silent cancel is raised, so it never returns false. Path being the work file of a
+  // load that did not complete is such a failure, raised before the file is opened.
   bool SaveDataFile(const std::string& Path);
   // Step 2 of the port search; discards every exception raised inside it.
   void TryNextPort();

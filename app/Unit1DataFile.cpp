@@ -1,6 +1,7 @@
 // The data file of the main window: "Load From File...", "Write To File...", the save they share
 // and the question on closing. The work file is the caption of Label3 and is kept nowhere else;
-// ADOQuery1 holds no connection between operations.
+// ADOQuery1 holds no connection between operations. Paths keep the file system's own bytes from
+// the dialogs to the database, the template copy and Label3.
 #include <string>
 #include <vector>
 
@@ -59,7 +60,8 @@ void Discard(TADOQuery& Query) noexcept {
 
 // "Load From File...": after the dialog, clears the window and makes the chosen file the work
 // file before reading it, so a load that fails half-way leaves both the table as far as it got and
-// the new work file. Failures reach the error box with the database's message.
+// the new work file, which saves then refuse. Failures reach the error box with the database's
+// message.
 void TForm1::BitBtn1Click(TObject* Sender) {
   OpenDialog1->SetInitialDir(CurrentDirectory());
   if (!OpenDialog1->Execute()) {
@@ -68,6 +70,7 @@ void TForm1::BitBtn1Click(TObject* Sender) {
   BitBtn5Click(Sender);
   const std::string path = OpenDialog1->FileName();
   Label3->SetCaption(path);
+  WorkFileLoadIncomplete = true;
   ADOQuery1->SetConnectionString(ConnectionStringFor(path));
   try {
     ADOQuery1->SetSQL("select * from phone");
@@ -96,6 +99,7 @@ void TForm1::BitBtn1Click(TObject* Sender) {
     throw;
   }
   ADOQuery1->Close();
+  WorkFileLoadIncomplete = false;
 }
 
 // "Write To File...": into the work file when one is set; else into a new copy of the template,
@@ -124,6 +128,9 @@ void TForm1::BitBtn2Click(TObject*) {
 // One transaction from the deletion of the old rows to the settings row: the file changes only
 // when every step has succeeded. The timeout text is converted as it stands, untrimmed.
 bool TForm1::SaveDataFile(const std::string& Path) {
+  if (WorkFileLoadIncomplete && Path == Label3->Caption()) {
+    classlib::Abort();
+  }
   try {
     ADOQuery1->SetConnectionString(ConnectionStringFor(Path));
     ADOQuery1->Connection().BeginTrans();

@@ -42,8 +42,9 @@ class TADOConnection : public TObject {
   void SetConnectionString(const std::string& connectionString);
 
   bool Connected() const { return db_ != nullptr; }
-  // Opens the data source for reading and writing. A file that does not exist stays uncreated; a
-  // file that is no database fails here, not at the first statement.
+  // Opens the data source for reading and writing, handing its bytes to the file system unaltered
+  // (only a relative name that starts like a URI gets "./" before it). A file that does not exist
+  // stays uncreated; a file that is no database fails here, not at the first statement.
   void Open();
   // Rolls back a transaction that was not committed, then closes. Statements prepared on the
   // connection must have been freed.

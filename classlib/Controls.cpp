@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "classlib/Forms.h"
+#include "classlib/QtFileName.h"
 #include "classlib/QtText.h"
 
 namespace classlib {
@@ -218,26 +219,27 @@ TLabel::TLabel(TComponent* Owner) : TControl(Owner, new QLabel, false) {
   static_cast<QLabel*>(Widget())->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-std::string TLabel::Caption() const {
-  return FromQt(static_cast<QLabel*>(Widget())->text());
-}
-
 void TLabel::SetCaption(const std::string& Caption) {
-  auto* label = static_cast<QLabel*>(Widget());
-  label->setTextFormat(Qt::PlainText);
-  label->setText(ToQt(Caption));
-  FitCaption();
+  caption_ = Caption;
+  ShowCaption();
 }
 
 void TLabel::SetAutoSize(bool AutoSize) {
   autoSize_ = AutoSize;
-  FitCaption();
+  ShowCaption();
 }
 
-void TLabel::FitCaption() {
+void TLabel::SetShowsFileName(bool Shows) {
+  showsFileName_ = Shows;
+  ShowCaption();
+}
+
+void TLabel::ShowCaption() {
+  auto* label = static_cast<QLabel*>(Widget());
+  label->setTextFormat(Qt::PlainText);
+  label->setText(showsFileName_ ? FileNameToQt(caption_) : ToQt(caption_));
   if (autoSize_ && Align() == alNone) {
-    SetWidth(
-        QFontMetrics(Widget()->font()).horizontalAdvance(static_cast<QLabel*>(Widget())->text()));
+    SetWidth(QFontMetrics(label->font()).horizontalAdvance(label->text()));
   }
 }
 

@@ -104,14 +104,21 @@ class TControl : public TComponent {
 class TLabel : public TControl {
  public:
   explicit TLabel(TComponent* Owner);
-  std::string Caption() const;
+  // The bytes last set, whatever the label shows for them.
+  const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& Caption);
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool AutoSize);
+  // While set, the caption is a file name in the file system's bytes and shows as a file manager
+  // shows that name; else each byte shows as its Latin-1 character.
+  bool ShowsFileName() const { return showsFileName_; }
+  void SetShowsFileName(bool Shows);
 
  private:
-  void FitCaption();
+  void ShowCaption();
+  std::string caption_;
   bool autoSize_ = true;
+  bool showsFileName_ = false;
 };
 
 // A framed, captioned container.

@@ -6,6 +6,7 @@
 
 #include "classlib/Application.h"
 #include "classlib/Forms.h"
+#include "classlib/QtFileName.h"
 
 namespace classlib {
 
@@ -63,15 +64,15 @@ std::optional<std::string> TQtDialogs::FileName(const TFileDialogRequest& Reques
                                                              : QFileDialog::AcceptOpen);
   dialog.setNameFilter(QtFilter(Request.Filter));
   if (!Request.InitialDir.empty()) {
-    dialog.setDirectory(QString::fromLatin1(Request.InitialDir));
+    dialog.setDirectory(FileNameToQt(Request.InitialDir));
   }
   if (!Request.FileName.empty()) {
-    dialog.selectFile(QString::fromLatin1(Request.FileName));
+    dialog.selectFile(FileNameToQt(Request.FileName));
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
-  return dialog.selectedFiles().first().toLatin1().toStdString();
+  return FileNameFromQt(dialog.selectedFiles().first());
 }
 
 bool TFileDialog::Execute() {

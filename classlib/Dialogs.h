@@ -28,6 +28,7 @@ struct TFileDialogRequest {
   TForm* Owner = nullptr;
   // Entries "shown|pattern", joined by "|": "*.mdb|*.mdb" is one entry.
   std::string Filter;
+  // File names, in the file system's bytes.
   std::string InitialDir;  // empty: the dialog's own choice
   std::string FileName;    // proposed name
 };
@@ -38,7 +39,8 @@ class TDialogService {
   // Shows a modal box (a nested event loop runs meanwhile) and returns IDOK, IDYES or IDNO.
   virtual int MessageBox(TForm* Owner, const std::string& Text, const std::string& Caption,
                          UINT Flags) = 0;
-  // Shows a modal file dialog; returns the chosen full path, or nothing when cancelled.
+  // Shows a modal file dialog; returns the chosen full path in the file system's bytes, or nothing
+  // when cancelled.
   virtual std::optional<std::string> FileName(const TFileDialogRequest& Request) = 0;
 };
 
@@ -51,7 +53,8 @@ class TQtDialogs final : public TDialogService {
 };
 
 // A file dialog component: Execute shows it through the application's service, owned by the form
-// that owns the component, and on success leaves the chosen path in FileName.
+// that owns the component, and on success leaves the chosen path in FileName. InitialDir and
+// FileName are in the file system's bytes.
 class TFileDialog : public TComponent {
  public:
   const std::string& Filter() const { return filter_; }

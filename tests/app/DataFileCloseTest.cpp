@@ -2,6 +2,8 @@
 // a failing save that keeps the window open without a word.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "DataFileFixture.h"
 
 namespace {
@@ -70,6 +72,73 @@ TEST_P(DataFileClose, AFailingSaveKeepsTheWindowOpenSilently) {
   Close({IDNO});
   ExpectBox(0, "save data", "Message", kQuestion);
   EXPECT_FALSE(Form().Visible());
+}
+
+// A load that failed part way leaves its file as the work file, but no save may write the part it
+// read over the file: until a load completes, Yes keeps the window open and "Write To File..."
+// ends silently, both leaving the file byte for byte as it was.
+TEST_P(DataFileClose, AfterAFailedLoadSavesLeaveTheWorkFileAlone) {
+  const struct {
+    const char* what;
+    std::vector<std::string> sql;
+  } cases[] = {
+      {"negative id",
+       {"insert into phone values (2, '22')", "insert into phone values (-3, '33')",
+        "insert into phone values (4, '44')", "insert into pcong values (5000, 1)"}},
+      {"id that is text",
+       {"insert into phone values (2, '22')", "insert into phone values ('abc', 'x')",
+        "insert into pcong values (5000, 1)"}},
+      {"rec that is text",
+       {"insert into phone values (2, '22')", "insert into pcong values (5000, 'yes')"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = MakeFile("failing" + std::to_string(++n) + ".mdb", c.sql);
+    const std::string before = testsupport::ReadBytes(path);
+    dialogs_.Boxes.clear();
+    LoadFrom(path);
+    ASSERT_EQ(dialogs_.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.Boxes[0].Caption, "Test Title") << "no error box";
+    ASSERT_EQ(Form().Label3->Caption(), path);
+
+    Close({IDYES});
+    ASSERT_EQ(dialogs_.Boxes.size(), 1u);
+    ExpectBox(0, "save data", "Message", kQuestion);
+    EXPECT_TRUE(Form().Visible());
+    dialogs_.Boxes.clear();
+    dialogs_.FileRequests.clear();
+    WriteToWorkFile();
+    LoadFrom(std::nullopt);  // a cancelled load completes nothing
+    WriteToWorkFile();
+    EXPECT_TRUE(dialogs_.Boxes.empty());
+    EXPECT_EQ(dialogs_.FileRequests.size(), 1u) << "Write To File... asked for a name";
+    EXPECT_TRUE(Unchanged(path, before)) << "the file changed";
+    ExpectQueryClosed();
+
+    // Any load that completes, here of another file, ends the refusal.
+    const std::string other = LoadWorkFile();
+    Fill({{3, "33"}});
+    WriteToWorkFile();
+    ExpectBox(0, "Saved successfully", "message", MB_OK);
+    EXPECT_EQ(Read(other), (FileContents{{{3, "33"}}, {{"2500", "0"}}}));
+    std::filesystem::remove(other);
+  }
+}
+
+// The same file, once mended, loads and saves again.
+TEST_P(DataFileClose, AFailedLoadsFileSavesAgainOnceItLoads) {
+  const std::string path = MakeFile(
+      "mended.mdb", {"insert into phone values (2, '22')", "insert into phone values (-3, '33')"});
+  LoadFrom(path);
+  Exec(path, {"delete from phone where id < 0"});
+  LoadFrom(path);
+  Fill({{5, "55"}});
+  Close({IDYES});
+  ASSERT_EQ(dialogs_.Boxes.size(), 2u);
+  ExpectBox(1, "Data saved successfully", "message", MB_OK);
+  EXPECT_FALSE(Form().Visible());
+  EXPECT_EQ(Read(path), (FileContents{{{5, "55"}}, {{"0", "0"}}}));
 }
 
 // The handler leaves the close action alone; only the silent cancel stops a close.

@@ -139,12 +139,27 @@ TEST(ConnectionString, DataSourceRunsToTheLastPersistSecurityInfo) {
   }
 }
 
-TEST_F(QueryErrors, APathWithSemicolonsAndEqualSignsIsOpened) {
-  std::filesystem::create_directory(temp_ / "a;b=c");
-  const std::string odd = temp_ / "a;b=c/Data Source=x;y.mdb";
-  ASSERT_TRUE(CopyFileA(path_.c_str(), odd.c_str(), TRUE));
-  Save({{4, "44"}}, {1, 1}, true, odd);
-  EXPECT_EQ(Load(odd).phones, (std::vector<std::pair<int, std::string>>{{4, "44"}}));
+// The path reaches the file system as the bytes it was given (data files are never created, so a
+// path altered on its way would fail): separators of the connection string, UTF-8 beyond ASCII,
+// and bytes that are no UTF-8 at all.
+TEST_F(QueryErrors, OddPathsAreOpenedByTheirOwnBytes) {
+  const struct {
+    const char* folder;
+    const char* file;
+  } cases[] = {
+      {"a;b=c", "Data Source=x;y.mdb"},
+      {"Données план", "дан.mdb"},
+      {"\xe9t\xe9", "pl\xe4n.mdb"},
+  };
+  int id = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::filesystem::create_directory(temp_.Path() / c.folder);
+    const std::string odd = temp_ / (std::string(c.folder) + "/" + c.file);
+    ASSERT_TRUE(CopyFileA(path_.c_str(), odd.c_str(), TRUE));
+    Save({{++id, "44"}}, {1, 1}, true, odd);
+    EXPECT_EQ(Load(odd).phones, (std::vector<std::pair<int, std::string>>{{id, "44"}}));
+  }
   EXPECT_EQ(Load().phones.size(), 0u);
 }
 
