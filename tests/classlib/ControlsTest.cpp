@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 
 #include "WindowTestSupport.h"
@@ -86,6 +87,57 @@ TEST_F(KeyRules, TextsThatArriveOtherwisePassNoHandler) {
   QTest::keyClick(edit_->Widget(), Qt::Key_Insert, Qt::ShiftModifier);
   EXPECT_EQ(edit_->Text(), "177");
   EXPECT_EQ(seen_, "");
+}
+
+// What an input method commits (a dead key, a compose sequence) is typed key by key.
+TEST_F(KeyRules, CommittedTextMeetsTheHandlerCharacterByCharacter) {
+  refuse_ = [](char& key) {
+    if (key == 'x') {
+      Abort();
+    } else if (key == 'a') {
+      key = 'A';
+    }
+  };
+  edit_->SetText("1");
+  QTest::keyClick(edit_->Widget(), Qt::Key_End);
+  QInputMethodEvent composing(QString::fromUtf8("\u00b4"), {});
+  QCoreApplication::sendEvent(edit_->Widget(), &composing);
+  EXPECT_EQ(edit_->Text(), "1") << "text still being composed is not the field's";
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("a\u00e9x\u0436b"));
+  QCoreApplication::sendEvent(edit_->Widget(), &commit);
+  EXPECT_EQ(seen_,
+            "a\xe9"
+            "xb")
+      << "beyond Latin-1 nothing reaches the handler";
+  EXPECT_EQ(edit_->Text(),
+            "1A\xe9"
+            "b");
+
+  // A field without a handler takes the committed text as Qt does.
+  auto* plain = new TEdit(&form_);
+  QInputMethodEvent plainCommit;
+  plainCommit.setCommitString(QString::fromUtf8("\u00e9x\u0436"));
+  QCoreApplication::sendEvent(plain->Widget(), &plainCommit);
+  EXPECT_EQ(plain->Text(), "") << "a character beyond Latin-1 refuses the whole text";
+  plainCommit.setCommitString(QString::fromUtf8("\u00e9x"));
+  QCoreApplication::sendEvent(plain->Widget(), &plainCommit);
+  EXPECT_EQ(plain->Text(), "\xe9x");
+}
+
+// Ctrl+Backspace types the character 127; a handler that refuses it leaves the word in place.
+TEST_F(KeyRules, CtrlBackspaceTypesTheCharacter127) {
+  refuse_ = [](char& key) {
+    if (key == 127) {
+      Abort();
+    }
+  };
+  edit_->SetText("12 34");
+  QTest::keyClick(edit_->Widget(), Qt::Key_End);
+  QTest::keyClick(edit_->Widget(), Qt::Key_Backspace, Qt::ControlModifier);
+  QTest::keyClick(edit_->Widget(), Qt::Key_Backspace);
+  EXPECT_EQ(seen_, "\x7f\b");
+  EXPECT_EQ(edit_->Text(), "12 3");
 }
 
 class Focus : public WindowTest {
