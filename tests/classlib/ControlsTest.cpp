@@ -270,4 +270,42 @@ TEST_F(WindowTest, EightBitTextsCrossWidgetsUnchanged) {
   EXPECT_EQ(label->Caption(), "C:\\data\\\xe9t\xe9.mdb");
 }
 
+// A group box lays its aligned children out inside its frame and below its caption as the style
+// draws them, also before it shows and after its font or caption changed: within the style's
+// contents rect, and clear of every line the style paints.
+TEST_F(WindowTest, AlignedChildrenFillTheInsideOfAGroupBoxFrame) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 400, 200);
+  auto* group = new TGroupBox(&form);
+  group->SetParent(&form);
+  group->SetBounds(24, 8, 329, 57);
+  group->SetCaption("Current work file");
+  auto* label = new TLabel(&form);
+  label->SetParent(group);
+  label->SetAlign(alClient);
+  form.SetFontHeight(11);
+  const QRect beforeShowing = label->Widget()->geometry();
+  ShowActive(form);
+  EXPECT_EQ(label->Widget()->geometry(), beforeShowing);
+  struct Case {
+    int fontHeight;
+    const char* caption;
+  };
+  for (const Case& c : {Case{11, "Current work file"}, Case{8, "Current work file"},
+                        Case{24, "Current work file"}, Case{11, ""}, Case{11, "Setup"}}) {
+    SCOPED_TRACE(testing::Message() << c.fontHeight << " '" << c.caption << "'");
+    form.SetFontHeight(c.fontHeight);
+    group->SetCaption(c.caption);
+    const QRect contents = group->Widget()->contentsRect();
+    const QRect child = label->Widget()->geometry();
+    EXPECT_TRUE(contents.contains(child)) << "beyond the style's contents rect";
+    EXPECT_EQ(
+        QRect(child.left(), contents.top(), child.width(), child.bottom() - contents.top() + 1),
+        contents)
+        << "only the top may stay clear of more than the contents rect";
+    EXPECT_TRUE(classlib_test::PlainArea(*group->Widget(), child))
+        << "a line of the frame runs through the child";
+  }
+}
+
 }  // namespace
