@@ -4,7 +4,11 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QWidget>
 #include <algorithm>
 
@@ -16,14 +20,15 @@ namespace classlib {
 
 namespace {
 
-// Lays out a control's aligned children whenever its widget changes size.
+// Lays out a control's aligned children whenever its widget changes size or the part of it that
+// holds them (a group box's frame follows its font, caption and style).
 class ResizeWatcher : public QObject {
  public:
   ResizeWatcher(TControl* control, QWidget* widget) : QObject(widget), control_(control) {
     widget->installEventFilter(this);
   }
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Resize) {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::ContentsRectChange) {
       control_->Realign();
     }
     return false;
@@ -32,6 +37,52 @@ class ResizeWatcher : public QObject {
  private:
   TControl* control_;
 };
+
+// Qt's group box, with the style's description of it at hand.
+class GroupBoxWidget : public QGroupBox {
+ public:
+  QStyleOptionGroupBox Option() const {
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    return option;
+  }
+};
+
+// Where the style paints a group box's frame (the frame alone, without the caption): the first
+// painted row down the middle column and the first painted column across the frame's middle row;
+// -1 where nothing is painted.
+QPoint PaintedFrameEdge(const GroupBoxWidget& box) {
+  QPoint edge(-1, -1);
+  if (box.width() <= 0 || box.height() <= 0) {
+    return edge;
+  }
+  const QStyleOptionGroupBox group = box.Option();
+  QStyleOptionFrame frame;
+  frame.QStyleOption::operator=(group);
+  frame.features = group.features;
+  frame.lineWidth = group.lineWidth;
+  frame.midLineWidth = group.midLineWidth;
+  frame.rect =
+      box.style()->subControlRect(QStyle::CC_GroupBox, &group, QStyle::SC_GroupBoxFrame, &box);
+  QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter painter(&image);
+    box.style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, &box);
+  }
+  for (int y = 0; y < image.height() && edge.y() < 0; ++y) {
+    if (qAlpha(image.pixel(image.width() / 2, y)) != 0) {
+      edge.setY(y);
+    }
+  }
+  const int middle = (std::max(edge.y(), 0) + image.height()) / 2;
+  for (int x = 0; x < image.width() && edge.x() < 0; ++x) {
+    if (qAlpha(image.pixel(x, middle)) != 0) {
+      edge.setX(x);
+    }
+  }
+  return edge;
+}
 
 }  // namespace
 
@@ -243,7 +294,7 @@ void TLabel::ShowCaption() {
   }
 }
 
-TGroupBox::TGroupBox(TComponent* Owner) : TControl(Owner, new QGroupBox, false) {}
+TGroupBox::TGroupBox(TComponent* Owner) : TControl(Owner, new GroupBoxWidget, false) {}
 
 std::string TGroupBox::Caption() const {
   return FromQt(static_cast<QGroupBox*>(Widget())->title());
@@ -254,9 +305,19 @@ void TGroupBox::SetCaption(const std::string& Caption) {
 }
 
 void TGroupBox::ClientInsets(int& Left, int& Top, int& Right, int& Bottom) const {
-  // The frame's lines and the caption line above them.
-  Left = Right = Bottom = 2;
-  Top = QFontMetrics(Widget()->font()).height();
+  // Qt keeps the margins at the inside of the frame and caption as the style reckons them.
+  const QMargins inside = Widget()->contentsMargins();
+  Left = inside.left();
+  Top = inside.top();
+  Right = inside.right();
+  Bottom = inside.bottom();
+  // Some styles reckon the inside from the caption's height while they draw the frame lower
+  // (Fusion, for captions smaller than its check marks): the inside keeps as far below the
+  // frame's painted top edge as it keeps from its painted left edge.
+  const QPoint edge = PaintedFrameEdge(*static_cast<const GroupBoxWidget*>(Widget()));
+  if (edge.x() >= 0 && edge.y() >= 0) {
+    Top = std::max(Top, edge.y() + Left - edge.x());
+  }
 }
 
 }  // namespace classlib

@@ -121,7 +121,8 @@ class TLabel : public TControl {
   bool showsFileName_ = false;
 };
 
-// A framed, captioned container.
+// A framed, captioned container; aligned children fill the inside of the frame as the style in use
+// draws it, below the caption.
 class TGroupBox : public TControl {
  public:
   explicit TGroupBox(TComponent* Owner);

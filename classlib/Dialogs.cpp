@@ -1,6 +1,8 @@
 #include "classlib/Dialogs.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -31,9 +33,47 @@ QString QtFilter(const std::string& filter) {
 
 }  // namespace
 
+namespace {
+
+// A message box. One that asks Yes or No is answered by those buttons alone: Escape and the title
+// bar's close box leave the question open.
+class MessageBoxWidget : public QMessageBox {
+ public:
+  MessageBoxWidget(QWidget* parent, bool buttonsOnly)
+      : QMessageBox(parent), buttonsOnly_(buttonsOnly) {
+    if (buttonsOnly_) {
+      setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
+    }
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (buttonsOnly_ && event->matches(QKeySequence::Cancel)) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (buttonsOnly_) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+
+ private:
+  bool buttonsOnly_;
+};
+
+}  // namespace
+
 int TQtDialogs::MessageBox(TForm* Owner, const std::string& Text, const std::string& Caption,
                            UINT Flags) {
-  QMessageBox box(OwnerWidget(Owner));
+  const bool yesNo = (Flags & 0x0F) == MB_YESNO;
+  MessageBoxWidget box(OwnerWidget(Owner), yesNo);
+  // Texts quote values from files and from the device: never markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromLatin1(Text));
   box.setWindowTitle(QString::fromLatin1(Caption));
   if ((Flags & MB_ICONERROR) != 0) {
@@ -41,7 +81,6 @@ int TQtDialogs::MessageBox(TForm* Owner, const std::string& Text, const std::str
   } else if ((Flags & MB_ICONQUESTION) != 0) {
     box.setIcon(QMessageBox::Question);
   }
-  const bool yesNo = (Flags & 0x0F) == MB_YESNO;
   if (yesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

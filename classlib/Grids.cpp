@@ -133,6 +133,11 @@ class GridEditor : public QLineEdit {
     }
     QLineEdit::keyPressEvent(act);
   }
+  void inputMethodEvent(QInputMethodEvent* event) override {
+    RouteInputMethodEvent(
+        grid_->OnKeyPress, *event, [this](QKeyEvent& key) { keyPressEvent(&key); },
+        [this](QInputMethodEvent& whole) { QLineEdit::inputMethodEvent(&whole); });
+  }
   void focusOutEvent(QFocusEvent* event) override {
     QLineEdit::focusOutEvent(event);
     QWidget* focus = QApplication::focusWidget();

@@ -52,7 +52,8 @@ class TStringGrid : public TControl {
   std::string EditorText() const;
   bool EditorShown() const;
 
-  // Keys typed into the editor, Enter (13) included; a refused key does nothing.
+  // Keys typed into the editor, Enter (13) included, and each character an input method commits
+  // to it; a refused key does nothing.
   TKeyPressEvent OnKeyPress;
   // After every store of the editor into a cell: each change the user makes, and once more when
   // the editor leaves the cell. The text is in the cell before the handler runs and stays there

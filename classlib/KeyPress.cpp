@@ -19,7 +19,7 @@ int TypedCode(const QKeyEvent& event) {
   }
   switch (key) {
     case Qt::Key_Backspace:
-      return 8;
+      return (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) ? 127 : 8;
     case Qt::Key_Tab:
       return 9;
     case Qt::Key_Return:
@@ -46,11 +46,15 @@ int TypedCode(const QKeyEvent& event) {
   return c;
 }
 
-std::unique_ptr<QKeyEvent> EventFor(unsigned char code, const QKeyEvent& original) {
+// The key press that types code.
+std::unique_ptr<QKeyEvent> EventFor(unsigned char code, bool autoRepeat) {
   int key = Qt::Key_unknown;
   Qt::KeyboardModifiers mods = Qt::NoModifier;
   if (code == 8) {
     key = Qt::Key_Backspace;
+  } else if (code == 127) {
+    key = Qt::Key_Backspace;
+    mods = Qt::ControlModifier;
   } else if (code == 9) {
     key = Qt::Key_Tab;
   } else if (code == 13) {
@@ -62,8 +66,7 @@ std::unique_ptr<QKeyEvent> EventFor(unsigned char code, const QKeyEvent& origina
     mods = Qt::ControlModifier;
   }
   return std::make_unique<QKeyEvent>(QEvent::KeyPress, key, mods,
-                                     QString(QChar(static_cast<char16_t>(code))),
-                                     original.isAutoRepeat());
+                                     QString(QChar(static_cast<char16_t>(code))), autoRepeat);
 }
 
 }  // namespace
@@ -83,9 +86,27 @@ bool OfferKeyPress(const TKeyPressEvent& Handler, TObject* Sender, QKeyEvent& Ev
     return false;
   }
   if (static_cast<unsigned char>(key) != code) {
-    Replacement = EventFor(static_cast<unsigned char>(key), Event);
+    Replacement = EventFor(static_cast<unsigned char>(key), Event.isAutoRepeat());
   }
   return true;
+}
+
+void RouteInputMethodEvent(const TKeyPressEvent& Handler, QInputMethodEvent& Event,
+                           const std::function<void(QKeyEvent&)>& Type,
+                           const std::function<void(QInputMethodEvent&)>& Pass) {
+  if (!Handler) {
+    Pass(Event);
+    return;
+  }
+  Event.accept();
+  for (const QChar c : Event.commitString()) {
+    const char16_t code = c.unicode();
+    std::unique_ptr<QKeyEvent> key =
+        code <= 0xFF ? EventFor(static_cast<unsigned char>(code), false)
+                     : std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_unknown,
+                                                   Qt::NoModifier, QString(c));
+    Type(*key);
+  }
 }
 
 }  // namespace classlib

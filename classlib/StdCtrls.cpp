@@ -24,6 +24,11 @@ class EditWidget : public QLineEdit {
     }
     QLineEdit::keyPressEvent(replacement ? replacement.get() : event);
   }
+  void inputMethodEvent(QInputMethodEvent* event) override {
+    RouteInputMethodEvent(
+        edit_->OnKeyPress, *event, [this](QKeyEvent& key) { keyPressEvent(&key); },
+        [this](QInputMethodEvent& whole) { QLineEdit::inputMethodEvent(&whole); });
+  }
   void focusOutEvent(QFocusEvent* event) override {
     QLineEdit::focusOutEvent(event);
     const bool toAnotherControl =

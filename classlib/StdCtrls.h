@@ -9,8 +9,9 @@
 
 namespace classlib {
 
-// A one-line edit box. Each typed character goes to OnKeyPress before the box acts on it; texts
-// that arrive otherwise (context-menu paste, Shift+Insert, SetText) pass no handler.
+// A one-line edit box. Each typed character goes to OnKeyPress before the box acts on it, each
+// character an input method commits too; texts that arrive otherwise (context-menu paste,
+// Shift+Insert, SetText) pass no handler.
 class TEdit : public TControl {
  public:
   explicit TEdit(TComponent* Owner);

@@ -2,8 +2,8 @@
 // a failing save that keeps the window open without a word.
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
 #include <filesystem>
-
 #include "DataFileFixture.h"
 
 namespace {
@@ -139,6 +139,57 @@ TEST_P(DataFileClose, AFailedLoadsFileSavesAgainOnceItLoads) {
   ExpectBox(1, "Data saved successfully", "message", MB_OK);
   EXPECT_FALSE(Form().Visible());
   EXPECT_EQ(Read(path), (FileContents{{{5, "55"}}, {{"0", "0"}}}));
+}
+
+// The real boxes: Escape and the close box leave "save data" open, the window with it and the file
+// untouched; only Yes and No answer it.
+TEST_P(DataFileClose, OnlyYesOrNoAnswerTheRealQuestion) {
+  using classlib_test::ModalDriver;
+  const std::string path = LoadWorkFile();
+  const std::string loaded = testsupport::ReadBytes(path);
+  Fill({{2, "22"}});
+  classlib::Application->SetDialogs(nullptr);
+  std::vector<std::string> texts;
+  bool untouched = true;
+  auto asking = [&](QDialog& box, void (*step)(QDialog&)) {
+    texts.push_back(qobject_cast<QMessageBox*>(&box)->text().toStdString());
+    untouched = untouched && Form().Visible() && Unchanged(path, loaded);
+    step(box);
+  };
+  {
+    ModalDriver driver({
+        [&](QDialog& box) {
+          asking(box, [](QDialog& b) { classlib_test::PressKey(b, Qt::Key_Escape); });
+        },
+        [&](QDialog& box) { asking(box, classlib_test::CloseBox); },
+        [&](QDialog& box) { asking(box, classlib_test::CloseFromWindowSystem); },
+        [&](QDialog& box) {
+          asking(box, [](QDialog& b) { classlib_test::ClickButton(b, QMessageBox::Yes); });
+        },
+        [&](QDialog& box) {
+          texts.push_back(qobject_cast<QMessageBox*>(&box)->text().toStdString());
+          classlib_test::ClickButton(box, QMessageBox::Ok);
+        },
+    });
+    Form().Close();
+    EXPECT_TRUE(driver.Finished());
+  }
+  EXPECT_TRUE(untouched) << "the window closed or the file changed before Yes";
+  EXPECT_EQ(texts, (std::vector<std::string>{"save data", "save data", "save data", "save data",
+                                             "Data saved successfully"}));
+  EXPECT_FALSE(Form().Visible());
+  EXPECT_EQ(Read(path), (FileContents{{{2, "22"}}, {{"2500", "0"}}}));
+
+  Form().Show();
+  Fill({{3, "33"}});
+  const std::string saved = testsupport::ReadBytes(path);
+  {
+    ModalDriver driver({[](QDialog& box) { classlib_test::ClickButton(box, QMessageBox::No); }});
+    Form().Close();
+    EXPECT_TRUE(driver.Finished());
+  }
+  EXPECT_FALSE(Form().Visible());
+  EXPECT_TRUE(Unchanged(path, saved)) << "No saved";
 }
 
 // The handler leaves the close action alone; only the silent cancel stops a close.

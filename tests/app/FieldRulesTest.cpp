@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QTest>
 
 #include "WindowFixture.h"
 #include "classlib/Exception.h"
@@ -69,7 +71,7 @@ TEST_P(FieldRules, KeyHandlersAcceptOnlyTheirCharacters) {
       {'a', false, false, false}, {'Z', false, false, false},    {'.', false, false, false},
       {3, false, false, false},   {22, false, false, false},     {24, false, false, false},
       {13, false, false, false},  {27, false, false, false},     {'/', false, false, false},
-      {':', false, false, false}, {'\xe9', false, false, false},
+      {':', false, false, false}, {'\xe9', false, false, false}, {127, false, false, false},
   };
   Form().StringGrid1->SetRow(5);
   for (const Case& c : cases) {
@@ -117,6 +119,49 @@ TEST_P(FieldRules, TypingIntoTheFieldsFollowsTheRules) {
   EXPECT_EQ(Form().StringGrid1->Cells(1, 3), "+49301");
   Type("\b");
   EXPECT_EQ(Form().StringGrid1->Cells(1, 3), "+4930");
+}
+
+// What an input method commits (dead keys, compose) meets the same rules, character by character,
+// and so does Ctrl+Backspace, which types the character 127.
+TEST_P(FieldRules, CommittedTextAndCtrlBackspaceFollowTheRules) {
+  struct Case {
+    classlib::TControl* field;
+    const char* commit;  // UTF-8
+    std::string before;
+    std::string after;
+  };
+  app::TForm1& form = Form();
+  const Case cases[] = {
+      {form.Edit1, "\u00e9", "12", "12"},
+      {form.Edit1, "3\u00e94", "12", "1234"},
+      {form.Edit2, "345", "12", "1234"},
+      {form.Edit2, "\u00e9", "", ""},
+      {form.StringGrid1, "+4\u00e99\u0436", "", "+49"},
+      {form.StringGrid1, "\u00e4", "+49", "+49"},
+  };
+  auto text = [&](classlib::TControl* field) {
+    return field == form.StringGrid1 ? form.StringGrid1->Cells(1, 3)
+                                     : static_cast<classlib::TEdit*>(field)->Text();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.field->Name() << " '" << c.commit << "'");
+    if (c.field == form.StringGrid1) {
+      form.StringGrid1->SetCells(1, 3, c.before);
+      FocusCell(3);
+    } else {
+      static_cast<classlib::TEdit*>(c.field)->SetText(c.before);
+      Focus(*c.field);
+    }
+    QWidget* editor = QApplication::focusWidget();
+    QTest::keyClick(editor, Qt::Key_End);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8(c.commit));
+    QCoreApplication::sendEvent(editor, &commit);
+    EXPECT_EQ(text(c.field), c.after);
+    QTest::keyClick(editor, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(text(c.field), c.after) << "Ctrl+Backspace";
+  }
+  EXPECT_TRUE(dialogs_.Boxes.empty());
 }
 
 TEST_P(FieldRules, EnterMovesDownToTheLastSlotAndNoFurther) {

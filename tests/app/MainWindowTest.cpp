@@ -74,6 +74,28 @@ TEST_P(MainWindow, FieldsStartAtTheirStoredDefaults) {
   EXPECT_TRUE(form.Timer2->OnTimer());
 }
 
+// The work file's path fills the inside of the "Current work file" frame as the style draws it;
+// so would a child filling any other group box of the windows.
+TEST_P(MainWindow, GroupBoxesKeepTheirInsideClearOfTheirFrame) {
+  app::TForm1& form = Form();
+  form.Label3->SetCaption("/home/user/relay/plan.mdb");
+  const QRect path = form.Label3->Widget()->geometry();
+  EXPECT_TRUE(form.GroupBox1->Widget()->contentsRect().contains(path));
+  EXPECT_TRUE(classlib_test::PlainArea(*form.GroupBox1->Widget(), path));
+  EXPECT_LE(form.Label3->Widget()->sizeHint().height(), path.height())
+      << "the path's line does not fit inside the frame";
+  for (classlib::TGroupBox* box :
+       {form.GroupBox2, form.GroupBox3, form.GroupBox4, app::Form2->GroupBox1}) {
+    SCOPED_TRACE(box->Caption());
+    classlib::TLabel filler(nullptr);
+    filler.SetParent(box);
+    filler.SetAlign(classlib::alClient);
+    const QRect inside = filler.Widget()->geometry();
+    EXPECT_TRUE(box->Widget()->contentsRect().contains(inside));
+    EXPECT_TRUE(classlib_test::PlainArea(*box->Widget(), inside));
+  }
+}
+
 TEST_P(MainWindow, Comm1HoldsTheStoredSettingsAndItsTwoEvents) {
   const brisko::TComm& comm = *Form().Comm1;
   EXPECT_EQ(comm.CommName(), "COM1");

@@ -1,6 +1,6 @@
 // Pictures of each edition's main window, written to the build tree's screenshots directory:
 // main-window-<edition>.png as first shown, main-window-<edition>-last-row.png with the table
-// scrolled to its last slot.
+// scrolled to its last slot, main-window-<edition>-work-file.png with a work file's path shown.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -40,6 +40,8 @@ TEST_P(Screenshot, OfTheMainWindow) {
   Save(window, name + ".png");
   Form().StringGrid1->SetRow(LastSlot());
   Save(window, name + "-last-row.png");
+  Form().Label3->SetCaption("/home/user/relay-controller/projects/plan.mdb");
+  Save(window, name + "-work-file.png");
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, Screenshot, testing::Values(&app::Tavkel14, &app::Tavkel13),

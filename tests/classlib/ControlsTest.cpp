@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 
 #include "WindowTestSupport.h"
@@ -86,6 +87,57 @@ TEST_F(KeyRules, TextsThatArriveOtherwisePassNoHandler) {
   QTest::keyClick(edit_->Widget(), Qt::Key_Insert, Qt::ShiftModifier);
   EXPECT_EQ(edit_->Text(), "177");
   EXPECT_EQ(seen_, "");
+}
+
+// What an input method commits (a dead key, a compose sequence) is typed key by key.
+TEST_F(KeyRules, CommittedTextMeetsTheHandlerCharacterByCharacter) {
+  refuse_ = [](char& key) {
+    if (key == 'x') {
+      Abort();
+    } else if (key == 'a') {
+      key = 'A';
+    }
+  };
+  edit_->SetText("1");
+  QTest::keyClick(edit_->Widget(), Qt::Key_End);
+  QInputMethodEvent composing(QString::fromUtf8("\u00b4"), {});
+  QCoreApplication::sendEvent(edit_->Widget(), &composing);
+  EXPECT_EQ(edit_->Text(), "1") << "text still being composed is not the field's";
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("a\u00e9x\u0436b"));
+  QCoreApplication::sendEvent(edit_->Widget(), &commit);
+  EXPECT_EQ(seen_,
+            "a\xe9"
+            "xb")
+      << "beyond Latin-1 nothing reaches the handler";
+  EXPECT_EQ(edit_->Text(),
+            "1A\xe9"
+            "b");
+
+  // A field without a handler takes the committed text as Qt does.
+  auto* plain = new TEdit(&form_);
+  QInputMethodEvent plainCommit;
+  plainCommit.setCommitString(QString::fromUtf8("\u00e9x\u0436"));
+  QCoreApplication::sendEvent(plain->Widget(), &plainCommit);
+  EXPECT_EQ(plain->Text(), "") << "a character beyond Latin-1 refuses the whole text";
+  plainCommit.setCommitString(QString::fromUtf8("\u00e9x"));
+  QCoreApplication::sendEvent(plain->Widget(), &plainCommit);
+  EXPECT_EQ(plain->Text(), "\xe9x");
+}
+
+// Ctrl+Backspace types the character 127; a handler that refuses it leaves the word in place.
+TEST_F(KeyRules, CtrlBackspaceTypesTheCharacter127) {
+  refuse_ = [](char& key) {
+    if (key == 127) {
+      Abort();
+    }
+  };
+  edit_->SetText("12 34");
+  QTest::keyClick(edit_->Widget(), Qt::Key_End);
+  QTest::keyClick(edit_->Widget(), Qt::Key_Backspace, Qt::ControlModifier);
+  QTest::keyClick(edit_->Widget(), Qt::Key_Backspace);
+  EXPECT_EQ(seen_, "\x7f\b");
+  EXPECT_EQ(edit_->Text(), "12 3");
 }
 
 class Focus : public WindowTest {
@@ -216,6 +268,44 @@ TEST_F(WindowTest, EightBitTextsCrossWidgetsUnchanged) {
   auto* label = new TLabel(&form);
   label->SetCaption("C:\\data\\\xe9t\xe9.mdb");
   EXPECT_EQ(label->Caption(), "C:\\data\\\xe9t\xe9.mdb");
+}
+
+// A group box lays its aligned children out inside its frame and below its caption as the style
+// draws them, also before it shows and after its font or caption changed: within the style's
+// contents rect, and clear of every line the style paints.
+TEST_F(WindowTest, AlignedChildrenFillTheInsideOfAGroupBoxFrame) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 400, 200);
+  auto* group = new TGroupBox(&form);
+  group->SetParent(&form);
+  group->SetBounds(24, 8, 329, 57);
+  group->SetCaption("Current work file");
+  auto* label = new TLabel(&form);
+  label->SetParent(group);
+  label->SetAlign(alClient);
+  form.SetFontHeight(11);
+  const QRect beforeShowing = label->Widget()->geometry();
+  ShowActive(form);
+  EXPECT_EQ(label->Widget()->geometry(), beforeShowing);
+  struct Case {
+    int fontHeight;
+    const char* caption;
+  };
+  for (const Case& c : {Case{11, "Current work file"}, Case{8, "Current work file"},
+                        Case{24, "Current work file"}, Case{11, ""}, Case{11, "Setup"}}) {
+    SCOPED_TRACE(testing::Message() << c.fontHeight << " '" << c.caption << "'");
+    form.SetFontHeight(c.fontHeight);
+    group->SetCaption(c.caption);
+    const QRect contents = group->Widget()->contentsRect();
+    const QRect child = label->Widget()->geometry();
+    EXPECT_TRUE(contents.contains(child)) << "beyond the style's contents rect";
+    EXPECT_EQ(
+        QRect(child.left(), contents.top(), child.width(), child.bottom() - contents.top() + 1),
+        contents)
+        << "only the top may stay clear of more than the contents rect";
+    EXPECT_TRUE(classlib_test::PlainArea(*group->Widget(), child))
+        << "a line of the frame runs through the child";
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTableView>
@@ -126,6 +127,25 @@ TEST_F(Grid, EnterReachesOnKeyPressAndARefusedKeyChangesNothing) {
   EXPECT_EQ(grid_->Cells(1, 1), "1");
   EXPECT_EQ(grid_->Row(), 2);
   EXPECT_EQ(grid_->EditorText(), "");
+}
+
+// Committed input-method text and Ctrl+Backspace reach OnKeyPress like typed keys; each
+// character taken is stored like a typed one.
+TEST_F(Grid, CommittedTextAndCtrlBackspaceReachOnKeyPress) {
+  onKey_ = [](char& key) {
+    if (key != 8 && (key < '0' || key > '9')) {
+      Abort();
+    }
+  };
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("4\u00e99\u0436"));
+  QCoreApplication::sendEvent(Editor(), &commit);
+  QTest::keyClick(Editor(), Qt::Key_Backspace, Qt::ControlModifier);
+  EXPECT_EQ(keys_,
+            "4\xe9"
+            "9\x7f");
+  EXPECT_EQ(grid_->Cells(1, 1), "49");
+  EXPECT_EQ(stores_, (std::vector<Store>{{1, 1, "4", "4"}, {1, 1, "49", "49"}}));
 }
 
 TEST_F(Grid, SettingTheRowMovesTheEditorAndScrollsItIntoView) {
