@@ -20,7 +20,9 @@ const char kUsage[] =
     "  --hang-up N         drop the line at the Nth request, then publish a fresh device\n"
     "  --no-password-zero  end the PasswordReply without a zero byte before its end byte\n"
     "  --help              show this text\n"
-    "The platform root (device map) is $TAVKEL_ROOT, else $XDG_CONFIG_HOME/tavkel.\n";
+    "The platform root (device map) is $TAVKEL_ROOT, else $XDG_CONFIG_HOME/tavkel, else\n"
+    "~/.config/tavkel. SIGINT, SIGTERM, SIGHUP and SIGQUIT end the program: it removes its\n"
+    "device-map entry and saves its state (with --state).\n";
 
 namespace {
 

@@ -105,8 +105,10 @@ void SimulatedController::Publish() {
   }
   const std::string path = DevicePath();
   if (!platform::PublishDevice(options_.name, path)) {
-    throw std::runtime_error("cannot publish " + options_.name + " in the device map under " +
-                             platform::PlatformRoot().string());
+    const auto root = platform::PlatformRoot();
+    throw std::runtime_error(
+        "cannot publish " + options_.name + " in the device map " +
+        (root ? "under " + root->string() : "(no home directory: set TAVKEL_ROOT)"));
   }
   Emit("device " + options_.name + " on " + path);
 }

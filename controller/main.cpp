@@ -1,5 +1,6 @@
-// tavkel-controller: the simulated relay controller on a pseudo-terminal, until SIGINT or
-// SIGTERM; then it saves its state into the state file, when one was named.
+// tavkel-controller: the simulated relay controller on a pseudo-terminal, until SIGINT, SIGTERM,
+// SIGHUP (its terminal closed) or SIGQUIT; then it removes its device-map entry and saves its
+// state into the state file, when one was named.
 #include <signal.h>
 
 #include <iostream>
@@ -21,8 +22,9 @@ int main(int argc, char** argv) {
     // Blocked before the serving thread starts, so only sigwait below takes them.
     sigset_t stop;
     sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      sigaddset(&stop, signal);
+    }
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
     controller::SimulatedController simulated(

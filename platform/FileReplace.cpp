@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 
 #include "Errors.h"
 
@@ -98,6 +100,19 @@ DWORD ReplaceFileAtomically(const std::filesystem::path& target, const std::stri
     ::fsync(dir.Get());  // makes the rename itself durable; the data is safe either way
   }
   return ERROR_SUCCESS;
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    return std::nullopt;
+  }
+  return std::move(text).str();
 }
 
 }  // namespace platform

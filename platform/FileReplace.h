@@ -1,5 +1,5 @@
 // Files that several processes share under the platform root: an exclusive lock across processes,
-// and a replacement that a crash never leaves half-written.
+// a replacement that a crash never leaves half-written, and reading a file whole.
 #pragma once
 
 #include <filesystem>
@@ -33,5 +33,8 @@ class FileLock {
 // replacement after the new file is written, before the rename.
 DWORD ReplaceFileAtomically(const std::filesystem::path& target, const std::string& text,
                             std::optional<FaultPoint> fault = std::nullopt);
+
+// The bytes of the file at path; nothing when it cannot be opened or read to its end.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace platform

@@ -9,7 +9,8 @@
 // have no values). The key may be opened with any access, KEY_ALL_ACCESS included, but every
 // change to it fails with ERROR_ACCESS_DENIED. Its values are taken when the key is opened: the
 // present serial ports (see SerialPorts.h) followed by one value per entry of the platform root's
-// device map; each value's data is a REG_SZ name that CreateFileA opens as it stands.
+// device map whose device is a tty that is there; each value's data is a REG_SZ name that
+// CreateFileA opens as it stands.
 //
 // Key paths are relative to the key given; a leading backslash makes them start at the root of
 // its hive. Key and value names are case-insensitive (ASCII). The calls return an error code. Key

@@ -1,8 +1,9 @@
 // The platform root: one directory that holds what the platform keeps on disk for the tool (the
 // device map, the current user's registry file). It is $TAVKEL_ROOT when set, else
-// $XDG_CONFIG_HOME/tavkel, else ~/.config/tavkel. Tests and the demo point TAVKEL_ROOT at a
-// temporary directory, so nothing touches the user's real files. The variable is read at every
-// call, so a test may switch roots.
+// $XDG_CONFIG_HOME/tavkel, else $HOME/.config/tavkel, else .config/tavkel in the home directory
+// that the password database gives the user. Tests and the demo point TAVKEL_ROOT at a temporary
+// directory, so nothing touches the user's real files. The variables are read at every call, so a
+// test may switch roots.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +14,9 @@
 
 namespace platform {
 
-std::filesystem::path PlatformRoot();
+// Nothing when no home directory can be found: then the tool runs without a root (nothing is
+// stored, the device map is empty) rather than in a directory that other users could make first.
+std::optional<std::filesystem::path> PlatformRoot();
 
 // The device map names devices for the platform's open call and lists them among the serial ports:
 // one entry per line, "NAME<TAB>PATH", in the file "devicemap" under the root. Writers take an

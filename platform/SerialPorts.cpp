@@ -9,6 +9,7 @@
 
 #include "Registry.h"
 #include "Root.h"
+#include "TtyDrivers.h"
 
 namespace platform {
 namespace {
@@ -123,8 +124,12 @@ std::vector<RegistryValue> SerialCommValues() {
   for (const auto& port : PortsBeside(map)) {
     values.push_back({port.valueName, REG_SZ, TextData(port.device)});
   }
+  const auto drivers = TtyDrivers::FromKernel();
   int index = 0;
   for (const auto& [name, path] : map) {
+    if (!drivers.IsTty(path)) {
+      continue;  // left behind by a program that ended without removing it, or a mistake
+    }
     values.push_back({"\\Device\\DeviceMap" + std::to_string(index++), REG_SZ, TextData(name)});
   }
   auto& test = TheTestValues();

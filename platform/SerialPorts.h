@@ -24,8 +24,10 @@ struct SerialPort {
 // unless the device map claims that name; then, and for the other kinds, the /dev path.
 std::vector<SerialPort> PresentSerialPorts();
 
-// The values of the serialcomm key: the present ports, one value per device-map entry
-// ("\Device\DeviceMap<i>", data = the entry's name), then the test values; data is REG_SZ.
+// The values of the serialcomm key: the present ports, then one value per device-map entry whose
+// path names a tty that is there now ("\Device\DeviceMap<i>", i counting the listed entries,
+// data = the entry's name), then the test values; data is REG_SZ. Every entry of the map still
+// claims its name, listed or not, since the open call resolves names through the whole map.
 std::vector<RegistryValue> SerialCommValues();
 
 }  // namespace platform

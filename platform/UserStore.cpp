@@ -1,8 +1,6 @@
 #include "UserStore.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "Errors.h"
@@ -13,28 +11,32 @@
 namespace platform {
 namespace {
 
-std::filesystem::path StoreFile() {
-  return PlatformRoot() / "registry";
+std::optional<std::filesystem::path> StoreFile() {
+  auto root = PlatformRoot();
+  return root ? std::optional(*root / "registry") : std::nullopt;
 }
 
 }  // namespace
 
 RegistryTree LoadUserHive() {
-  std::ifstream in(StoreFile(), std::ios::binary);
-  if (!in) {
+  const auto file = StoreFile();
+  if (!file) {
     return RegistryTree();
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
+  const auto text = ReadWholeFile(*file);
+  if (!text) {
     return RegistryTree();
   }
-  auto hive = ParseHive(text.str());
+  auto hive = ParseHive(*text);
   return hive ? std::move(*hive) : RegistryTree();
 }
 
 DWORD ChangeUserHive(const std::function<DWORD(RegistryTree& hive, bool& changed)>& change) {
-  const FileLock lock(PlatformRoot() / "registry.lock");
+  const auto file = StoreFile();
+  if (!file) {
+    return ERROR_PATH_NOT_FOUND;
+  }
+  const FileLock lock(file->parent_path() / "registry.lock");
   if (lock.Error() != ERROR_SUCCESS) {
     return lock.Error();
   }
@@ -44,7 +46,7 @@ DWORD ChangeUserHive(const std::function<DWORD(RegistryTree& hive, bool& changed
   if (result != ERROR_SUCCESS || !changed) {
     return result;
   }
-  return ReplaceFileAtomically(StoreFile(), FormatHive(hive), FaultPoint::RegistryFileWrite);
+  return ReplaceFileAtomically(*file, FormatHive(hive), FaultPoint::RegistryFileWrite);
 }
 
 }  // namespace platform

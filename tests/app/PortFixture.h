@@ -18,6 +18,7 @@
 #include "app/Edition.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "controller/Pty.h"
 #include "platform/Faults.h"
 #include "platform/Registry.h"
 #include "platform/Root.h"
@@ -75,6 +76,7 @@ class PortWindows : public classlib_test::WindowTest,
     form1_.reset();
   }
 
+  std::filesystem::path Root() const { return root_.Path(); }
   std::filesystem::path Sysfs() const { return root_.Path() / "sysfs"; }
   // A tty of the sysfs directory; Uart is its "type" attribute (0: no UART behind it).
   void AddTty(const std::string& Name, std::optional<int> Uart = std::nullopt) const {
@@ -93,9 +95,11 @@ class PortWindows : public classlib_test::WindowTest,
     }
     return *devices_.back();
   }
-  // Lists Name through the device map; Path is where an open goes when no scripted device has it.
-  static void Publish(const std::string& Name, const std::string& Path = "/nonexistent") {
-    ASSERT_TRUE(platform::PublishDevice(Name, Path)) << Name;
+  // Lists Name through the device map under Path, where an open goes when no scripted device has
+  // the name. The platform lists only entries whose path is a tty that is there, so by default
+  // the path is a pseudo-terminal that the fixture holds.
+  void Publish(const std::string& Name, const std::string& Path = {}) const {
+    ASSERT_TRUE(platform::PublishDevice(Name, Path.empty() ? line_.SlavePath() : Path)) << Name;
   }
   static void Unpublish(const std::string& Name) {
     ASSERT_TRUE(platform::UnpublishDevice(Name)) << Name;
@@ -194,6 +198,7 @@ class PortWindows : public classlib_test::WindowTest,
 
  private:
   testsupport::TempDir root_;
+  controller::PtyPair line_;
   std::optional<std::string> savedSysfs_;
   std::vector<std::unique_ptr<platform::ScriptedDevice>> devices_;
   std::unique_ptr<app::TForm1> form1_;

@@ -1,5 +1,5 @@
 // The windows of one edition, shown, with a platform that lists only the ports a test publishes:
-// silent pseudo-terminals, names that cannot be opened, and the simulated controller. Each tick
+// silent pseudo-terminals, ports that cannot be opened, and the simulated controller. Each tick
 // of the port search is recorded as it ends.
 #pragma once
 
@@ -56,8 +56,10 @@ class PortSearchWindows : public PortWindows {
     Publish(Name, pty.SlavePath());
     return pty;
   }
-  // A name whose device does not exist.
-  void AddMissingPort(const std::string& Name) { Publish(Name); }
+  // A listed tty that the user may not open (one whose group they are not in, say).
+  void AddRefusedPort(const std::string& Name) {
+    AddDevice(Name).SetResult(platform::SerialCall::Open, ERROR_ACCESS_DENIED);
+  }
   // A pseudo-terminal that the test holds open, so the tool's open is refused.
   void AddBusyPort(const std::string& Name) {
     controller::PtyPair& pty = silent_.emplace_back();

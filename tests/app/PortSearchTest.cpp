@@ -38,7 +38,7 @@ TEST_P(PortSearch, TheFirstListedPortAnsweringIsFoundOnTheFourthTickAndStaysOpen
 // name is opened with the prefix in edition 1.4 only while the status shows it as listed.
 TEST_P(PortSearch, OnlyTheLastPortAnsweringIsFoundAfterEveryEarlierOneWasTriedInOrder) {
   controller::PtyPair& first = AddSilentPort("COM3");
-  AddMissingPort("COM4");
+  AddRefusedPort("COM4");
   AddBusyPort("COM5");
   controller::PtyPair& fourth = AddSilentPort("COM10");
   AddController("COM12");

@@ -46,6 +46,29 @@ TEST_P(PortSelection, StartUpSelectsTheLastListedPortWhateverTheSavedIndex) {
   }
 }
 
+// Device-map entries whose path is no tty that is there now (left behind by a program that ended
+// without removing them, or written by mistake) are not listed, so start-up selects the live
+// port though it was published first, and the first device command opens it.
+TEST_P(PortSelection, StartUpListsAndSelectsOnlyTheDeviceMapEntryOfALiveTty) {
+  serialtest::Pty live;
+  ASSERT_TRUE(live.Ok());
+  std::filesystem::create_directories(Root() / "directory");
+  std::ofstream(Root() / "file") << "COM9\n";
+  Publish("LIVE", live.SlavePath());
+  Publish("MISSING", (Root() / "missing").string());
+  Publish("FILE", (Root() / "file").string());
+  Publish("DIRECTORY", (Root() / "directory").string());
+  Publish("NOTTY", "/dev/null");
+  Start();
+  EXPECT_EQ(Entries(Detected()), Strings{"LIVE"});
+  EXPECT_EQ(Detected().ItemIndex(), 0);
+  PortStep();
+  EXPECT_TRUE(dialogs_.Boxes.empty()) << testing::PrintToString(BoxTexts());
+  EXPECT_TRUE(app::PortOpened);
+  EXPECT_EQ(Form().Comm1->CommName(), "LIVE");
+  EXPECT_NE(Form().Comm1->PortHandle(), nullptr);
+}
+
 TEST_P(PortSelection, NoPortListedLeavesTheListEmptyAndTheFailureBoxNamesNothing) {
   Start();
   EXPECT_EQ(Detected().Items().Count(), 0);

@@ -4,6 +4,7 @@
 
 #include "platform/Faults.h"
 #include "platform/Root.h"
+#include "tests/platform/SerialTestSupport.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {
@@ -136,7 +137,9 @@ TEST_F(RegistryClass, RefusedKeyIsTreatedAsMissing) {
 TEST_F(RegistryClass, SerialPortListReadsAsTextUntilAValueIsNot) {
   AddTty("ttyS0", true, 4);
   AddTty("ttyUSB0", true, std::nullopt);
-  ASSERT_TRUE(platform::PublishDevice("TAVSIM", "/dev/pts/3"));
+  serialtest::Pty simulated;
+  ASSERT_TRUE(simulated.Ok());
+  ASSERT_TRUE(platform::PublishDevice("TAVSIM", simulated.SlavePath()));
   platform::AddSerialCommTestValue("\\Device\\Odd", REG_BINARY, {'C', 'O', 'M', '9', 0});
 
   TRegistry registry;

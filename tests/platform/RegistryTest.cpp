@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "platform/Root.h"
 #include "platform/SerialPorts.h"
+#include "tests/platform/SerialTestSupport.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {
@@ -359,8 +360,10 @@ TEST_F(SerialComm, ListsPortsWithHardwareThenTheDeviceMap) {
   AddTty("tty0", true, 4);
   AddTty("ttyAMA0", true, 4);
   AddTty("console", true, std::nullopt);
-  ASSERT_TRUE(platform::PublishDevice("CONTROLLER", "/dev/pts/7"));
-  ASSERT_TRUE(platform::PublishDevice("COM5", "/dev/pts/8"));  // takes ttyS4's name
+  serialtest::Pty line;
+  ASSERT_TRUE(line.Ok());
+  ASSERT_TRUE(platform::PublishDevice("CONTROLLER", line.SlavePath()));
+  ASSERT_TRUE(platform::PublishDevice("COM5", line.SlavePath()));  // takes ttyS4's name
 
   HKEY key = nullptr;
   ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, kSerialComm, key), ERROR_SUCCESS);
@@ -375,11 +378,51 @@ TEST_F(SerialComm, ListsPortsWithHardwareThenTheDeviceMap) {
                                  {"\\Device\\DeviceMap1", "COM5"},
                              }));
 
-  ASSERT_TRUE(platform::PublishDevice("LATER", "/dev/pts/9"));
+  ASSERT_TRUE(platform::PublishDevice("LATER", line.SlavePath()));
   EXPECT_EQ(ListValues(key).size(), 8u) << "the open key keeps what it listed";
   RegCloseKey(key);
   ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, kSerialComm, key), ERROR_SUCCESS);
   EXPECT_EQ(ListValues(key).size(), 9u);
+  RegCloseKey(key);
+}
+
+// Only entries whose path (links followed) is a tty that is there now are listed. An entry still
+// claims its name when it is not listed: the open resolves COM1 through the map, so ttyS0 cannot
+// be offered as COM1.
+TEST_F(SerialComm, ListsOnlyDeviceMapEntriesWhosePathIsAPresentTty) {
+  serialtest::Pty live;
+  ASSERT_TRUE(live.Ok());
+  WriteFile(Root() / "file", "COM9\n");
+  std::filesystem::create_directories(Root() / "directory");
+  std::filesystem::create_symlink(live.SlavePath(), Root() / "by-id");
+  std::filesystem::create_symlink(Root() / "missing", Root() / "dangling");
+  AddTty("ttyS0", true, 4);
+  struct Entry {
+    const char* name;
+    std::string path;
+    bool listed;
+  };
+  const Entry entries[] = {
+      {"COM1", (Root() / "missing").string(), false},
+      {"FILE", (Root() / "file").string(), false},
+      {"DIRECTORY", (Root() / "directory").string(), false},
+      {"NULL", "/dev/null", false},
+      {"DANGLING", (Root() / "dangling").string(), false},
+      {"EMPTY", "", false},
+      {"LINKED", (Root() / "by-id").string(), true},
+      {"LIVE", live.SlavePath(), true},
+  };
+  std::vector<std::pair<std::string, std::string>> expected = {{"\\Device\\Serial0", "/dev/ttyS0"}};
+  for (const Entry& entry : entries) {
+    ASSERT_TRUE(platform::PublishDevice(entry.name, entry.path)) << entry.name;
+    if (entry.listed) {
+      expected.emplace_back("\\Device\\DeviceMap" + std::to_string(expected.size() - 1),
+                            entry.name);
+    }
+  }
+  HKEY key = nullptr;
+  ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, kSerialComm, key), ERROR_SUCCESS);
+  EXPECT_EQ(ListValues(key), expected);
   RegCloseKey(key);
 }
 
