@@ -31,10 +31,6 @@ QString QtFilter(const std::string& filter) {
   return entries.join(";;");
 }
 
-}  // namespace
-
-namespace {
-
 // A message box. One that asks Yes or No is answered by those buttons alone: Escape and the title
 // bar's close box leave the question open.
 class MessageBoxWidget : public QMessageBox {
