@@ -1,41 +1,34 @@
-// Drives the real Qt file dialog that the code under test opens, as a user would: once the dialog
-// shows, a queued call runs the test's action on it inside the dialog's own nested loop. Bounded:
-// a dialog still open TimeoutMs after it showed is rejected, so a test never hangs.
+// Drives the real Qt file dialog that the code under test opens, as a user would: a ModalDriver
+// whose one step runs the test's action on the dialog inside its own nested loop. Bounded: a
+// dialog still open TimeoutMs after the driver was made is rejected, so a test never hangs.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QEvent>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPointer>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <utility>
 
+#include "tests/classlib/WindowTestSupport.h"
 #include "tests/support/QtPump.h"
 
 namespace classlib_test {
 
-class FileDialogDriver : public QObject {
+class FileDialogDriver {
  public:
   using Action = std::function<void(QFileDialog&)>;
 
-  // Acts on the first file dialog shown while the driver lives.
+  // Acts on the first modal widget shown while the driver lives, which has to be a file dialog.
   explicit FileDialogDriver(Action Act, int TimeoutMs = 10000)
-      : act_(std::move(Act)), timeoutMs_(TimeoutMs) {
-    qApp->installEventFilter(this);
-  }
-  ~FileDialogDriver() override { qApp->removeEventFilter(this); }
+      : modal_({[this, act = std::move(Act)](QDialog& Modal) { Take(Modal, act); }}, TimeoutMs) {}
 
   // Expects that a file dialog showed, as the active modal widget, and took the action's answer.
   void ExpectAnswered() const {
-    EXPECT_TRUE(acted_) << "no file dialog showed";
-    EXPECT_TRUE(modal_) << "the file dialog was not the active modal widget";
-    EXPECT_FALSE(timedOut_) << "the file dialog did not take the answer";
+    EXPECT_TRUE(modal_.Finished()) << "no file dialog showed";
+    EXPECT_TRUE(fileDialog_) << "the active modal widget was no file dialog";
+    EXPECT_FALSE(modal_.TimedOut()) << "the file dialog did not take the answer";
   }
   // Where the dialog stood when it showed, and the name its name field held.
   const QString& StartDirectory() const { return startDirectory_; }
@@ -62,45 +55,24 @@ class FileDialogDriver : public QObject {
     return [](QFileDialog& Dialog) { QTest::keyClick(&Dialog, Qt::Key_Escape); };
   }
 
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (Event->type() != QEvent::Show || shown_) {
-      return false;
-    }
-    auto* dialog = qobject_cast<QFileDialog*>(Watched);
+ private:
+  void Take(QDialog& Modal, const Action& Act) {
+    auto* dialog = qobject_cast<QFileDialog*>(&Modal);
+    fileDialog_ = dialog != nullptr;
     if (dialog == nullptr) {
-      return false;
+      return;
     }
-    shown_ = true;
     startDirectory_ = dialog->directory().absolutePath();
     if (auto* field = dialog->findChild<QLineEdit*>("fileNameEdit")) {
       startName_ = field->text();
     }
-    const QPointer<QFileDialog> guarded(dialog);
-    QTimer::singleShot(0, this, [this, guarded] {
-      if (guarded != nullptr) {
-        modal_ = QApplication::activeModalWidget() == guarded;
-        acted_ = true;
-        act_(*guarded);
-      }
-    });
-    QTimer::singleShot(timeoutMs_, this, [this, guarded] {
-      if (guarded != nullptr && guarded->isVisible()) {
-        timedOut_ = true;
-        guarded->reject();
-      }
-    });
-    return false;
+    Act(*dialog);
   }
 
- private:
-  Action act_;
-  int timeoutMs_;
-  bool shown_ = false;
-  bool acted_ = false;
-  bool modal_ = false;
-  bool timedOut_ = false;
+  bool fileDialog_ = false;
   QString startDirectory_;
   QString startName_;
+  ModalDriver modal_;  // last: its timer stops before the fields it fills go
 };
 
 }  // namespace classlib_test

@@ -38,7 +38,8 @@ inline void PumpFor(int Ms) {
 // Drives the real modal boxes and dialogs that the code under test opens, from inside their nested
 // loops: each step runs on the modal widget active at a timer tick, the next step at a later tick,
 // once the events of the one before have been handled. Whatever is still modal after TimeoutMs is
-// ended with done(0), so that no test hangs; Finished() then tells that steps were left.
+// ended with done(0), so that no test hangs; Finished() then tells that steps were left, and
+// TimedOut() that a modal widget had to be ended.
 class ModalDriver {
  public:
   using Step = std::function<void(QDialog&)>;
@@ -49,12 +50,14 @@ class ModalDriver {
     timer_.start(5);
   }
   bool Finished() const { return next_ == steps_.size(); }
+  bool TimedOut() const { return timedOut_; }
 
  private:
   void Tick() {
     auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (clock_.elapsed() > timeoutMs_) {
       if (modal != nullptr) {
+        timedOut_ = true;
         modal->done(0);
       }
       return;
@@ -68,6 +71,7 @@ class ModalDriver {
   std::vector<Step> steps_;
   size_t next_ = 0;
   int timeoutMs_;
+  bool timedOut_ = false;
   QElapsedTimer clock_;
   QTimer timer_;
 };
