@@ -84,8 +84,7 @@ void WriteSettingsStep(TForm1& Form) {
 // block or a new command.
 void WritePhonesStep(TForm1& Form) {
   const int lastSlot = Form.Edition().LastSlot;
-  const bool lastScanFoundNothing = NextSlot > lastSlot && Form.SendLength == 0;
-  if (NextSlot > lastSlot && (Form.ReplyKind == ReplyAccepted || lastScanFoundNothing)) {
+  if (NextSlot > lastSlot && (Form.ReplyKind == ReplyAccepted || Form.SendLength == 0)) {
     End(Form, "Write data complete...");
     return;
   }

@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <filesystem>
+
 #include "DataFileFixture.h"
 
 namespace {
