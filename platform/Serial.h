@@ -1,9 +1,9 @@
-// Serial devices with overlapped I/O, over termios (and, for tests, over scripted devices).
+// Serial devices with overlapped I/O, over termios (and, for tests, over their own devices).
 //
-// Names: "\\.\NAME" and "//./NAME" mean NAME. A NAME registered as a scripted test device opens
-// that device; else a NAME in the platform root's device map opens the mapped path; else "COMn"
-// opens /dev/ttyS<n-1>; anything else is a path. Opening is exclusive: a second open of the same
-// device, by this or another process, fails.
+// Names: "\\.\NAME" and "//./NAME" mean NAME. A NAME that a test's device opener knows opens
+// that device (see SetDeviceOpener); else a NAME in the platform root's device map opens the mapped
+// path; else "COMn" opens /dev/ttyS<n-1>; anything else is a path. Opening is exclusive: a second
+// open of the same device, by this or another process, fails.
 //
 // Overlapped ReadFile, WriteFile and WaitCommEvent reset the record's event when they start and
 // set it when they complete; the result is left in the record for GetOverlappedResult. PurgeComm

@@ -1,8 +1,8 @@
 // The backend interface behind a device handle: one function set, implemented by each kind of
-// device (a termios tty, a scripted test device, a plain file). Every function returns an error
-// code (ERROR_SUCCESS when it succeeded); the public calls in Serial.cpp turn it into BOOL and
-// GetLastError. The defaults refuse with ERROR_INVALID_FUNCTION, which is what a device that is
-// no serial port answers.
+// device (a termios tty, a plain file, and a test device that a test-support library adds). Every
+// function returns an error code (ERROR_SUCCESS when it succeeded); the public calls in Serial.cpp
+// turn it into BOOL and GetLastError. The defaults refuse with ERROR_INVALID_FUNCTION, which is
+// what a device that is no serial port answers.
 #pragma once
 
 #include <memory>
@@ -45,13 +45,19 @@ class SerialDevice : public KernelObject {
   void OnHandleClosed() override { Close(); }
 };
 
-// The path that a device name (prefix already removed) opens, when it names no scripted device:
+// The path that a device name (prefix already removed) opens, when no device opener takes it:
 // the device map's entry for it, else /dev/ttyS<n-1> for "COMn", else the name itself.
 std::string DevicePath(const std::string& name);
 
-// Opens the scripted test device registered under name. False when no device has that name;
-// otherwise error tells whether device was opened (ERROR_SUCCESS) or why not.
-bool OpenScriptedDevice(const std::string& name, std::shared_ptr<SerialDevice>& device,
-                        DWORD& error);
+// A device opener: opens the device that it knows under name (prefix already removed). False when
+// it knows no such name; otherwise error tells whether device was opened (ERROR_SUCCESS) or why
+// not. It may be called from any thread.
+using DeviceOpener = bool (*)(const std::string& name, std::shared_ptr<SerialDevice>& device,
+                              DWORD& error);
+
+// Makes CreateFileA ask opener before it resolves a name to a path; null asks none. Thread-safe.
+// Tests install one to open their own devices; the programs install none, so that every name goes
+// straight to its path.
+void SetDeviceOpener(DeviceOpener opener);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cctype>
 #include <mutex>
 
@@ -13,6 +14,9 @@
 
 namespace platform {
 namespace {
+
+// Constant-initialised, so that it holds null before any static constructor runs.
+std::atomic<DeviceOpener> deviceOpener{nullptr};
 
 // A regular file, or a character device that is no tty: it opens, so that GetFileType can tell
 // what it is, and every serial call on it fails with ERROR_INVALID_FUNCTION.
@@ -110,6 +114,10 @@ DWORD OpenPath(const std::string& path, DWORD access, std::shared_ptr<SerialDevi
 
 }  // namespace
 
+void SetDeviceOpener(DeviceOpener opener) {
+  deviceOpener.store(opener);
+}
+
 std::string DevicePath(const std::string& name) {
   if (auto mapped = LookupDevice(name)) {
     return *mapped;
@@ -135,7 +143,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   }
   std::shared_ptr<platform::SerialDevice> opened;
   DWORD error = ERROR_SUCCESS;
-  if (!platform::OpenScriptedDevice(device, opened, error)) {
+  const platform::DeviceOpener opener = platform::deviceOpener.load();
+  if (opener == nullptr || !opener(device, opened, error)) {
     error = platform::OpenPath(platform::DevicePath(device), access, opened);
   }
   if (error != ERROR_SUCCESS) {

@@ -11,7 +11,7 @@
 
 #include "WindowFixture.h"
 #include "app/Frames.h"
-#include "platform/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 namespace app_test {
 

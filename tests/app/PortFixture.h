@@ -22,8 +22,8 @@
 #include "platform/Faults.h"
 #include "platform/Registry.h"
 #include "platform/Root.h"
-#include "platform/ScriptedDevice.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/ScriptedDevice.h"
 #include "tests/support/TempDir.h"
 
 namespace app_test {

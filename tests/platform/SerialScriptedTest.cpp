@@ -4,7 +4,7 @@
 
 #include "SerialTestSupport.h"
 #include "platform/Errors.h"
-#include "platform/ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 namespace {
 

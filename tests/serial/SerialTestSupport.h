@@ -16,9 +16,9 @@
 
 #include "platform/Faults.h"
 #include "platform/Messages.h"
-#include "platform/ScriptedDevice.h"
 #include "serial/Brisko.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/ScriptedDevice.h"
 
 namespace serial_test {
 

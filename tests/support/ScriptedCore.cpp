@@ -1,4 +1,4 @@
-#include "ScriptedCore.h"
+#include "tests/support/ScriptedCore.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "ScriptedDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 #include <algorithm>
 #include <map>
 #include <stdexcept>
 
-#include "ScriptedCore.h"
+#include "tests/support/ScriptedCore.h"
 
 namespace platform {
 namespace {
@@ -19,8 +19,7 @@ Registry& Devices() {
   return *registry;
 }
 
-}  // namespace
-
+// The platform's device opener: the device registered under name, if any.
 bool OpenScriptedDevice(const std::string& name, std::shared_ptr<SerialDevice>& device,
                         DWORD& error) {
   std::shared_ptr<ScriptedCore> core;
@@ -48,6 +47,8 @@ bool OpenScriptedDevice(const std::string& name, std::shared_ptr<SerialDevice>& 
   return true;
 }
 
+}  // namespace
+
 std::unique_ptr<ScriptedDevice> ScriptedDevice::Register(const std::string& name) {
   auto core = std::make_shared<ScriptedCore>();
   auto& registry = Devices();
@@ -55,6 +56,7 @@ std::unique_ptr<ScriptedDevice> ScriptedDevice::Register(const std::string& name
   if (!registry.devices.emplace(name, core).second) {
     throw std::invalid_argument("scripted device name taken: " + name);
   }
+  SetDeviceOpener(&OpenScriptedDevice);  // stays installed: with no device it declines every name
   return std::unique_ptr<ScriptedDevice>(new ScriptedDevice(std::move(core)));
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "Overlapped.h"
-#include "ScriptedDevice.h"
-#include "SerialDevice.h"
+#include "platform/Overlapped.h"
+#include "platform/SerialDevice.h"
+#include "tests/support/ScriptedDevice.h"
 
 namespace platform {
 

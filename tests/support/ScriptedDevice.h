@@ -1,4 +1,5 @@
-// A serial device for tests, whose every call the test scripts and records.
+// A serial device for tests, whose every call the test scripts and records. The first Register
+// installs the platform's device opener, so that CreateFileA finds the registered names first.
 //
 //   auto dev = platform::ScriptedDevice::Register("TEST1");  // unregistered when dev goes
 //   HANDLE h = CreateFileA("TEST1", ...);                     // "\\.\TEST1" and "//./TEST1" too
@@ -19,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "Serial.h"
+#include "platform/Serial.h"
 
 namespace platform {
 
