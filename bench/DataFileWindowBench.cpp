@@ -14,9 +14,9 @@
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "classlib/Application.h"
-#include "classlib/ScriptedDialogs.h"
 #include "classlib/SysUtils.h"
 #include "platform/Files.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "classlib/Application.h"
-#include "classlib/ScriptedDialogs.h"
 #include "controller/SimulatedController.h"
 #include "tests/support/QtPump.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 

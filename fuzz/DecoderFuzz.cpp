@@ -15,7 +15,7 @@
 #include "app/Operation.h"
 #include "app/Unit1.h"
 #include "classlib/Application.h"
-#include "classlib/ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 
 #include "classlib/Application.h"
 #include "classlib/Forms.h"
-#include "classlib/ScriptedDialogs.h"
 #include "tests/support/QtPump.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace classlib_test {
 

@@ -1,4 +1,4 @@
-#include "classlib/ScriptedDialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include <QEventLoop>
 #include <QTimer>
