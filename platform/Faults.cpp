@@ -1,28 +1,18 @@
 #include "Faults.h"
 
-#include <atomic>
-
 namespace platform {
 namespace {
 
-// Per point: 0 when disarmed; otherwise the number of calls up to and including the one that
-// fails.
 std::atomic<int> counters[static_cast<int>(FaultPoint::Count)];
 
 }  // namespace
 
-void FailNextCall(FaultPoint point, int skip) {
-  counters[static_cast<int>(point)].store(skip + 1);
-}
-
-void ClearFaults() {
-  for (auto& counter : counters) {
-    counter.store(0);
-  }
+std::atomic<int>& FaultCounter(FaultPoint point) {
+  return counters[static_cast<int>(point)];
 }
 
 bool ShouldFail(FaultPoint point) {
-  auto& counter = counters[static_cast<int>(point)];
+  auto& counter = FaultCounter(point);
   int value = counter.load();
   while (value != 0) {
     if (counter.compare_exchange_weak(value, value - 1)) {

@@ -1,6 +1,9 @@
-// Fault injection for tests: makes a chosen platform call fail without touching the code that
-// makes it. Off unless a test arms it; arming is thread-safe and counts calls process-wide.
+// Fault points: the seam through which tests make a chosen platform call fail without touching
+// the code that makes it. The platform checks one counter at each such call; arming the counters
+// belongs to the tests' support library, so a program pays one atomic load per call and no more.
 #pragma once
+
+#include <atomic>
 
 namespace platform {
 
@@ -16,13 +19,11 @@ enum class FaultPoint {
   Count
 };
 
-// The next call at point fails, after skip calls that succeed. Arming again replaces the count.
-void FailNextCall(FaultPoint point, int skip = 0);
-
-// Disarms every point.
-void ClearFaults();
-
 // Called by the platform at each fault point: true when this call is to fail.
 bool ShouldFail(FaultPoint point);
+
+// The counter behind point, shared by every thread: 0 while disarmed; otherwise the number of calls
+// up to and including the one that fails.
+std::atomic<int>& FaultCounter(FaultPoint point);
 
 }  // namespace platform

@@ -19,10 +19,10 @@
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "controller/Pty.h"
-#include "platform/Faults.h"
 #include "platform/Registry.h"
 #include "platform/Root.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/ScriptedDevice.h"
 #include "tests/support/TempDir.h"
 

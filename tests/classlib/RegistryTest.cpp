@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Faults.h"
 #include "platform/Root.h"
 #include "tests/platform/SerialTestSupport.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {

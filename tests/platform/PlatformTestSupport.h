@@ -9,12 +9,12 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/Faults.h"
 #include "platform/Handles.h"
 #include "platform/Heap.h"
 #include "platform/Messages.h"
 #include "platform/Sync.h"
 #include "platform/Threads.h"
+#include "tests/support/FaultInjection.h"
 
 namespace platform_test {
 

@@ -4,12 +4,12 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/Faults.h"
 #include "platform/Handles.h"
 #include "platform/Registry.h"
 #include "platform/Root.h"
 #include "platform/SerialPorts.h"
 #include "tests/platform/SerialTestSupport.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/RegistryFixture.h"
 
 namespace {

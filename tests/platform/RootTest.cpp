@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Faults.h"
+#include "tests/support/FaultInjection.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "platform/Errors.h"
-#include "platform/Faults.h"
 #include "platform/Handles.h"
 #include "platform/Sync.h"
+#include "tests/support/FaultInjection.h"
 
 namespace {
 

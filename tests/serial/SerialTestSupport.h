@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Faults.h"
 #include "platform/Messages.h"
 #include "serial/Brisko.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/ScriptedDevice.h"
 
 namespace serial_test {

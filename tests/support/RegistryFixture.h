@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/Faults.h"
 #include "platform/Registry.h"
+#include "tests/support/FaultInjection.h"
 
 namespace tavkel_test {
 
