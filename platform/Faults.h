@@ -22,7 +22,8 @@ void FailNextCall(FaultPoint point, int skip = 0);
 // Disarms every point.
 void ClearFaults();
 
-// Called by the platform at each fault point: true when this call is to fail.
-bool ShouldFail(FaultPoint point);
+// Called by the platform at each fault point: true when this call is to fail. Each call counts
+// towards an armed failure, so its answer must be acted on.
+[[nodiscard]] bool ShouldFail(FaultPoint point);
 
 }  // namespace platform
