@@ -1,6 +1,7 @@
-// The system calls the serial devices make, each through one thin wrapper that keeps the call's
-// name and the errno it left. The wrappers call through a table that tests may replace, to inject
-// EINTR, EIO or short reads and writes without touching the code that makes the calls.
+// The system calls of the serial devices and of the message queues' descriptors, each through one
+// thin wrapper that keeps the call's name and the errno it left. The wrappers call through a table
+// that tests may replace, to inject EINTR, EIO, short reads and writes or a failure to make a
+// descriptor without touching the code that makes the calls.
 #pragma once
 
 #include <poll.h>
