@@ -19,8 +19,9 @@ enum class FaultPoint {
   Count
 };
 
-// Called by the platform at each fault point: true when this call is to fail.
-bool ShouldFail(FaultPoint point);
+// Called by the platform at each fault point: true when this call is to fail. Each call counts
+// towards an armed failure, so its answer must be acted on.
+[[nodiscard]] bool ShouldFail(FaultPoint point);
 
 // The counter behind point, shared by every thread: 0 while disarmed; otherwise the number of calls
 // up to and including the one that fails.

@@ -31,9 +31,10 @@ class KernelObject {
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);
 
 // The object that handle names, or null (with ERROR_INVALID_HANDLE set) when the handle is not
-// open or names an object of another kind.
+// open.
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
 
+// The same, also null (with ERROR_INVALID_HANDLE set) when the object is not a T.
 template <typename T>
 std::shared_ptr<T> LookupHandleAs(HANDLE handle);
 

@@ -1,13 +1,15 @@
 #include "MessageQueue.h"
 
 #include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <unordered_map>
 
+#include "Errors.h"
+#include "Sys.h"
 #include "Threads.h"
 
 namespace platform {
@@ -53,7 +55,7 @@ thread_local CallingThreadQueue callingThreadQueue;
 
 MessageQueue::~MessageQueue() {
   if (descriptor_ >= 0) {
-    close(descriptor_);
+    sys::CloseQuietly(descriptor_);
   }
 }
 
@@ -94,15 +96,20 @@ void MessageQueue::EndLocked() {
   newInput_ = false;
   pending_.clear();
   if (descriptor_ >= 0) {
-    close(descriptor_);
+    sys::CloseQuietly(descriptor_);
     descriptor_ = -1;
   }
 }
 
 int MessageQueue::DescriptorLocked() {
   if (descriptor_ < 0) {
-    descriptor_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (descriptor_ >= 0 && !pending_.empty()) {
+    auto made = sys::EventFd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (!made.ok()) {
+      SetLastErrorFromErrno(made.error);
+      return -1;
+    }
+    descriptor_ = static_cast<int>(made.value);
+    if (!pending_.empty()) {
       SetDescriptorReadableLocked(true);
     }
   }
@@ -115,12 +122,13 @@ void MessageQueue::SetDescriptorReadableLocked(bool readable) {
   if (descriptor_ < 0) {
     return;
   }
-  eventfd_t value = 1;
-  int result;
+  std::uint64_t value = 1;
+  sys::Result done{};
   do {
-    result = readable ? eventfd_write(descriptor_, value) : eventfd_read(descriptor_, &value);
-  } while (result != 0 && errno == EINTR);
-  assert(result == 0);
+    done = readable ? sys::Write(descriptor_, &value, sizeof value)
+                    : sys::Read(descriptor_, &value, sizeof value);
+  } while (!done.ok() && done.error == EINTR);
+  assert(done.ok());
 }
 
 std::shared_ptr<MessageQueue> CallingThreadQueueLocked() {

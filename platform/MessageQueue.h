@@ -38,7 +38,8 @@ class MessageQueue : public Waitable {
   // The owner thread has ended: refuses posts, discards what is queued and closes the descriptor.
   void EndLocked();
 
-  // The eventfd that polls readable exactly while messages wait; -1 when it cannot be made.
+  // The eventfd that polls readable exactly while messages wait. -1, with the reason in
+  // GetLastError, when it cannot be made; a later call tries again.
   int DescriptorLocked();
 
  private:
@@ -48,7 +49,7 @@ class MessageQueue : public Waitable {
   std::deque<MSG> pending_;
   bool newInput_ = false;  // a post since the owner's last look
   bool accepting_ = true;  // false once retired or ended
-  int descriptor_ = -1;    // made on first request
+  int descriptor_ = -1;    // made on the first request that succeeds
 };
 
 // The calling thread's queue, made (and registered for posts) on first use; null once the thread's

@@ -68,7 +68,11 @@ namespace platform {
 int MessageQueueDescriptor() {
   std::lock_guard guard(DispatcherLock());
   auto queue = CallingThreadQueueLocked();
-  return queue ? queue->DescriptorLocked() : -1;
+  if (!queue) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return -1;
+  }
+  return queue->DescriptorLocked();
 }
 
 void RetireMessageQueue() {

@@ -69,7 +69,9 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 namespace platform {
 
 // A descriptor of the calling thread's queue (created if needed) that polls readable while
-// messages wait in it. Owned by the queue.
+// messages wait in it. Owned by the queue. -1 when it cannot be made, with the reason in
+// GetLastError (ERROR_INVALID_THREAD_ID once the thread's queue has ended); the queue works on
+// without it, and a later call tries again.
 int MessageQueueDescriptor();
 
 // From now on the calling thread's queue refuses posts; messages already in it stay for

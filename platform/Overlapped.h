@@ -41,8 +41,8 @@ class PendingOps {
   std::deque<PendingOp>& Of(OpKind kind) { return queues_[static_cast<int>(kind)]; }
   bool Any(OpKind kind) { return !Of(kind).empty(); }
 
-  // Ends the oldest operation of kind: writes error, its byte count (and mask) into the record,
-  // sets its event and forgets it.
+  // Ends the oldest operation of kind: writes error and its byte count into the record (and mask,
+  // 0 unless error is ERROR_SUCCESS, into an event wait's mask), sets its event and forgets it.
   void FinishFront(OpKind kind, DWORD error, DWORD mask = 0);
   // Ends every operation of kind with error.
   void FinishAll(OpKind kind, DWORD error);

@@ -1,9 +1,9 @@
 // The platform root: one directory that holds what the platform keeps on disk for the tool (the
-// device map, the current user's registry file). It is $TAVKEL_ROOT when set, else
-// $XDG_CONFIG_HOME/tavkel, else $HOME/.config/tavkel, else .config/tavkel in the home directory
-// that the password database gives the user. Tests and the demo point TAVKEL_ROOT at a temporary
-// directory, so nothing touches the user's real files. The variables are read at every call, so a
-// test may switch roots.
+// device map, the current user's registry file). It is $TAVKEL_ROOT when set and not empty, else
+// $XDG_CONFIG_HOME/tavkel, else $HOME/.config/tavkel (each only when the variable holds an absolute
+// path), else .config/tavkel in the home directory that the password database gives the user. Tests
+// and the demo point TAVKEL_ROOT at a temporary directory, so nothing touches the user's real
+// files. The variables are read at every call, so a test may switch roots.
 #pragma once
 
 #include <filesystem>

@@ -2,8 +2,9 @@
 //
 // Names: "\\.\NAME" and "//./NAME" mean NAME. A NAME that a test's device opener knows opens
 // that device (see SetDeviceOpener); else a NAME in the platform root's device map opens the mapped
-// path; else "COMn" opens /dev/ttyS<n-1>; anything else is a path. Opening is exclusive: a second
-// open of the same device, by this or another process, fails.
+// path; else "COMn" opens /dev/ttyS<n-1>; anything else is a path. Opening is exclusive: while a
+// device is open here, opening it again fails, in this process or in another that locks the device
+// or does not run as root. A program that opened the device earlier without locking it goes unseen.
 //
 // Overlapped ReadFile, WriteFile and WaitCommEvent reset the record's event when they start and
 // set it when they complete; the result is left in the record for GetOverlappedResult. PurgeComm

@@ -36,7 +36,7 @@ class PlainFile : public SerialDevice {
     std::lock_guard guard(lock_);
     if (!closed_) {
       closed_ = true;
-      sys::Close(fd_);
+      sys::CloseQuietly(fd_);
     }
   }
 
@@ -88,7 +88,7 @@ DWORD OpenPath(const std::string& path, DWORD access, std::shared_ptr<SerialDevi
   const int fd = static_cast<int>(opened.value);
   struct stat status {};
   if (auto stated = sys::Fstat(fd, status); !stated.ok()) {
-    sys::Close(fd);
+    sys::CloseQuietly(fd);
     return ErrorFromErrno(stated.error);
   }
   DWORD type = FILE_TYPE_UNKNOWN;
@@ -106,7 +106,7 @@ DWORD OpenPath(const std::string& path, DWORD access, std::shared_ptr<SerialDevi
   try {
     device = std::make_shared<PlainFile>(fd, type);
   } catch (const std::exception&) {
-    sys::Close(fd);
+    sys::CloseQuietly(fd);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   return ERROR_SUCCESS;

@@ -53,6 +53,9 @@ Result Open(const char* path, int flags) {
 Result Close(int fd) {
   return Done(Use().close(fd), "close");
 }
+void CloseQuietly(int fd) {
+  (void)Close(fd);
+}
 Result Read(int fd, void* buffer, std::size_t count) {
   return Done(Use().read(fd, buffer, count), "read");
 }

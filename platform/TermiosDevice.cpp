@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "Errors.h"
 #include "LineSettings.h"
@@ -33,13 +34,25 @@ void SetDeadline(PendingOp& op, std::uint64_t totalMs, Clock::time_point now) {
   op.deadline = now + milliseconds(totalMs);
 }
 
+// Gives the tty back: clears exclusive mode, which would otherwise keep later openers out while
+// the tty lives on, and closes it, which releases the flock. Clearing fails only on a tty that has
+// hung up, which nobody can use again; then closing is all that is left to do.
+void Release(int fd, bool exclusive) {
+  if (exclusive) {
+    (void)sys::Ioctl(fd, TIOCNXCL);
+  }
+  sys::CloseQuietly(fd);
+}
+
 // Releases what Open took when a later step fails.
 DWORD GiveUp(int fd, bool exclusive, int errnoValue) {
-  if (exclusive) {
-    sys::Ioctl(fd, TIOCNXCL);
-  }
-  sys::Close(fd);
+  Release(fd, exclusive);
   return ErrorFromErrno(errnoValue);
+}
+
+// A tty without modem control (a pseudo-terminal, some USB adapters) refuses the modem lines.
+bool HasNoModemLines(int errnoValue) {
+  return errnoValue == ENOTTY || errnoValue == EINVAL;
 }
 
 }  // namespace
@@ -68,7 +81,7 @@ DWORD TermiosDevice::Open(int fd, std::shared_ptr<SerialDevice>& device) {
     device = std::move(opened);
     return ERROR_SUCCESS;
   } catch (const std::exception&) {
-    sys::Close(static_cast<int>(wake.value));
+    sys::CloseQuietly(static_cast<int>(wake.value));
     return GiveUp(fd, exclusive, ENOMEM);
   }
 }
@@ -104,14 +117,14 @@ void TermiosDevice::Close() {
   StopModemWatch();
   // No thread uses the descriptors any more: the service and modem threads have ended, and every
   // other call checks closed_ under the lock before it touches them.
-  sys::Ioctl(fd_, TIOCNXCL);
-  sys::Close(fd_);  // also releases the flock
-  sys::Close(wakeFd_);
+  Release(fd_, true);
+  sys::CloseQuietly(wakeFd_);
 }
 
 void TermiosDevice::Wake() {
   const std::uint64_t one = 1;
-  sys::Write(wakeFd_, &one, sizeof one);
+  // Fails only with EAGAIN, when the counter is near its limit: a wake is then pending already.
+  (void)sys::Write(wakeFd_, &one, sizeof one);
 }
 
 DWORD TermiosDevice::FileType(DWORD& type) {
@@ -179,10 +192,15 @@ DWORD TermiosDevice::SetState(const DCB& dcb) {
   if (auto set = sys::TcSetAttr(fd_, TCSANOW, attributes); !set.ok()) {
     return ErrorFromErrno(set.error);
   }
-  // A pseudo-terminal has no modem lines; the line state is in force all the same.
+  // Without modem lines the line state is in force all the same; any other failure is the port's.
   auto lines = ModemLinesFromDcb(dcb);
-  sys::Ioctl(fd_, TIOCMBIS, &lines.set);
-  sys::Ioctl(fd_, TIOCMBIC, &lines.clear);
+  for (auto [request, bits] :
+       {std::pair{TIOCMBIS, &lines.set}, std::pair{TIOCMBIC, &lines.clear}}) {
+    if (auto changed = sys::Ioctl(fd_, request, bits);
+        !changed.ok() && !HasNoModemLines(changed.error)) {
+      return ErrorFromErrno(changed.error);
+    }
+  }
   dcb_ = dcb;
   return ERROR_SUCCESS;
 }
@@ -397,8 +415,9 @@ void TermiosDevice::Serve() {
       continue;
     }
     if (fds[0].revents != 0) {
+      // Only resets the counter; EAGAIN means nothing was left to reset.
       std::uint64_t count;
-      sys::Read(wakeFd_, &count, sizeof count);
+      (void)sys::Read(wakeFd_, &count, sizeof count);
     }
     const auto now = Clock::now();
     ServeReadsLocked(fds[1].fd < 0 ? 0 : fds[1].revents, now);

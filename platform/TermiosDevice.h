@@ -1,9 +1,10 @@
 // A tty opened as a serial device. Opening is exclusive (flock, which also conflicts between two
-// opens within one process, and TIOCEXCL, which keeps other openers out); closing releases both at
-// once. Pending operations are served by one service thread per device, which sleeps in poll() on
-// the tty and a wake descriptor and never wakes while the line is idle. Modem-line events come
-// from a second thread, started only when the mask asks for them and the driver reports modem
-// lines (a pseudo-terminal does not: event waits then simply stay pending).
+// opens within one process, and TIOCEXCL, which keeps later openers out unless they run as root);
+// closing releases both at once. Pending operations are served by one service thread per device,
+// which sleeps in poll() on a wake descriptor, and on the tty while an operation waits for it, so
+// it never wakes while the line is idle. Modem-line events come from a second thread, started only
+// when the mask asks for them and the driver reports modem lines (a pseudo-terminal does not:
+// event waits then simply stay pending).
 #pragma once
 
 #include <linux/serial.h>
@@ -49,8 +50,9 @@ class TermiosDevice : public SerialDevice {
   using Clock = PendingOp::Clock;
 
   void Serve();
-  // Reads what is ready into the oldest pending reads; ready tells whether poll reported the tty
-  // readable (or hung up). Ends reads that are full, timed out or failed.
+  // Read what is ready into the oldest pending reads, or write what the tty takes from the oldest
+  // pending writes; revents is what poll reported for the tty (0 when it was not polled). End the
+  // operations that are done, timed out or failed.
   void ServeReadsLocked(short revents, Clock::time_point now);
   void ServeWritesLocked(short revents, Clock::time_point now);
   // Milliseconds until the next time-out of a pending operation, or -1 for none.

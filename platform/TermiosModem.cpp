@@ -27,6 +27,14 @@ void InstallWakeHandler() {
   (void)installed;
 }
 
+// The driver's interrupt counters, or kept when it has none: rings are then told by level alone.
+void ReadCounters(int fd, serial_icounter_struct& counters) {
+  serial_icounter_struct now{};
+  if (sys::Ioctl(fd, TIOCGICOUNT, &now).ok()) {
+    counters = now;
+  }
+}
+
 DWORD EventsOf(int before, int after, const serial_icounter_struct& was,
                const serial_icounter_struct& is) {
   const int changed = before ^ after;
@@ -68,9 +76,10 @@ void TermiosDevice::WatchModem() {
   pthread_setname_np(pthread_self(), "tavkel-modem");
   int lines = 0;
   serial_icounter_struct counters{};
-  sys::Ioctl(fd_, TIOCMGET, &lines);
-  sys::Ioctl(fd_, TIOCGICOUNT, &counters);
-  for (;;) {
+  // Without the lines as they start, no change could be told from them.
+  bool watching = sys::Ioctl(fd_, TIOCMGET, &lines).ok();
+  ReadCounters(fd_, counters);
+  while (watching) {
     {
       std::unique_lock guard(lock_);
       modemChanged_.wait(guard, [&] { return closed_ || (mask_ & modemEvents) != 0; });
@@ -85,21 +94,21 @@ void TermiosDevice::WatchModem() {
     if (closed_) {
       break;
     }
-    if (!waited.ok() && waited.error != EINTR) {
-      haveModem_ = false;  // the driver cannot tell: event waits on modem lines stay pending
-      break;
-    }
+    watching = waited.ok() || waited.error == EINTR;
     int now = 0;
-    serial_icounter_struct nowCounters{};
-    if (!sys::Ioctl(fd_, TIOCMGET, &now).ok()) {
+    if (!watching || !sys::Ioctl(fd_, TIOCMGET, &now).ok()) {
       continue;
     }
-    sys::Ioctl(fd_, TIOCGICOUNT, &nowCounters);
+    serial_icounter_struct nowCounters = counters;
+    ReadCounters(fd_, nowCounters);
     RaiseEventsLocked(EventsOf(lines, now, counters, nowCounters));
     lines = now;
     counters = nowCounters;
   }
   std::lock_guard guard(lock_);
+  if (!watching) {
+    haveModem_ = false;  // the driver cannot tell: event waits on modem lines stay pending
+  }
   modemDone_ = true;
   modemChanged_.notify_all();
 }

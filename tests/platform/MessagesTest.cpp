@@ -1,8 +1,10 @@
 #include <poll.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "platform/Errors.h"
+#include "platform/Sys.h"
 #include "tests/platform/PlatformTestSupport.h"
 
 namespace {
@@ -276,6 +278,37 @@ TEST_F(MessagesTest, DescriptorMadeWhileMessagesWaitIsReadable) {
   EXPECT_TRUE(drained);
   CloseHandle(done);
   CloseHandle(looked);
+}
+
+// The process has no descriptor left when the queue's is asked for: the caller learns why, the
+// queue carries on without it, and the next request makes it, readable at once for what waits.
+TEST_F(MessagesTest, DescriptorThatCannotBeMadeIsReportedAndMadeOnTheNextRequest) {
+  TestThread thread([] {
+    Look();
+    const DWORD self = GetCurrentThreadId();
+    {
+      auto calls = platform::sys::RealCalls();
+      calls.eventfd = [](unsigned, int) {
+        errno = EMFILE;
+        return -1;
+      };
+      const platform::sys::ScopedCalls noDescriptors{calls};
+      SetLastError(0);
+      EXPECT_EQ(platform::MessageQueueDescriptor(), -1);
+      EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+      EXPECT_TRUE(Post(self, 7));
+      MSG message;
+      EXPECT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+      EXPECT_EQ(message.wParam, 7u);
+    }
+    const int descriptor = platform::MessageQueueDescriptor();
+    EXPECT_GE(descriptor, 0);
+    EXPECT_TRUE(Readable(descriptor)) << "the message posted meanwhile waits";
+    EXPECT_EQ(Drain().size(), 1u);
+    EXPECT_FALSE(Readable(descriptor));
+    return DWORD{0};
+  });
+  EXPECT_TRUE(thread.Join());
 }
 
 // The writer's way out: retire the queue, then release the blocks of what waits in it.

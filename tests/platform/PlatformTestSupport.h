@@ -48,7 +48,7 @@ class PlatformTest : public ::testing::Test {
   }
 
  private:
-  const LiveCounts before_;
+  const LiveCounts before_{};
 };
 
 inline HANDLE NewEvent(bool manual = true) {

@@ -1,5 +1,6 @@
 // Faults injected under the termios device through the system-call table.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,6 +19,7 @@ std::atomic<int> pollInterruptions{0};
 std::atomic<bool> ttyReadFails{false};
 std::atomic<int> ttyWriteLimit{0};  // 0 = no limit
 std::atomic<int> ttyWrites{0};
+std::atomic<int> modemLinesErrno{0};  // 0 = the pty's own answer
 
 sys::Calls FaultyCalls() {
   sys::Calls calls = sys::RealCalls();
@@ -44,6 +46,13 @@ sys::Calls FaultyCalls() {
     }
     return sys::RealCalls().write(fd, buffer, count);
   };
+  calls.ioctl = [](int fd, unsigned long request, void* argument) {
+    if ((request == TIOCMBIS || request == TIOCMBIC) && modemLinesErrno != 0) {
+      errno = modemLinesErrno;
+      return -1;
+    }
+    return sys::RealCalls().ioctl(fd, request, argument);
+  };
   return calls;
 }
 
@@ -54,6 +63,7 @@ class InjectedFaults : public ::testing::Test {
     ttyReadFails = false;
     ttyWriteLimit = 0;
     ttyWrites = 0;
+    modemLinesErrno = 0;
     ASSERT_TRUE(pty.Ok());
     device = OpenDevice(pty.SlavePath());
     ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
@@ -108,6 +118,30 @@ TEST_F(InjectedFaults, ShortWritesAreContinuedUntilTheBlockIsOut) {
   EXPECT_EQ(outcome.bytes, 300u);
   EXPECT_EQ(pty.Receive(300), block);
   EXPECT_GE(ttyWrites.load(), 300 / 7);
+}
+
+// A port without modem control takes the rest of the line state; a port that fails to set its
+// modem lines fails the call.
+TEST_F(InjectedFaults, SetCommStateFailsOnlyWhenThePortFailsItsModemLines) {
+  const struct {
+    int errnoValue;
+    BOOL accepted;
+    DWORD error;
+  } cases[] = {
+      {ENOTTY, TRUE, ERROR_SUCCESS},
+      {EINVAL, TRUE, ERROR_SUCCESS},
+      {EIO, FALSE, ERROR_GEN_FAILURE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.errnoValue);
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(device, &dcb));
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    modemLinesErrno = c.errnoValue;
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(SetCommState(device, &dcb), c.accepted);
+    EXPECT_EQ(GetLastError(), c.error);
+  }
 }
 
 }  // namespace
