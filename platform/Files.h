@@ -19,7 +19,8 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 // Copies the file existingName to newName. With failIfExists a newName that exists already makes
 // the call fail (ERROR_FILE_EXISTS) and leaves that file untouched; without it newName is
-// replaced. A copy that fails half-way removes what it wrote. Only regular files are copied.
+// replaced. A copy that fails half-way removes what it wrote. Only regular files are copied: any
+// other existingName (a folder, a FIFO, a device, a socket) fails at once, without being opened.
 BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists);
 
 // The process's current directory. Returns its length when it fits into buffer (length + 1

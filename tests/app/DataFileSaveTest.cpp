@@ -1,12 +1,14 @@
 // "Write To File..." of both editions: the save and its round trip through a load, the copy of the
 // template for a new file, and saves that fail, which stay silent and leave the file as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 
 #include "DataFileFixture.h"
+#include "tests/support/FifoWatchdog.h"
 
 namespace {
 
@@ -166,6 +168,10 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
   std::filesystem::create_directory(files_ / "empty");
   std::filesystem::create_directory(files_ / "locked");
   testsupport::WriteBytes(files_ / "taken.mdb", "keep me");
+  // A template that is a FIFO must not leave the window waiting for a writer.
+  std::filesystem::create_directory(files_ / "fifo");
+  ASSERT_EQ(::mkfifo((files_ / "fifo/tav.mdb").c_str(), 0644), 0);
+  const testsupport::FifoWatchdog watchdog(files_ / "fifo/tav.mdb", 1000);
   struct Case {
     const char* what;
     std::string windowsDir;
@@ -176,6 +182,8 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
       {"windows directory too long for the buffer", longDir, files_ / "b"},
       {"existing target", windowsDir_, files_ / "taken"},
       {"missing folder", windowsDir_, files_ / "nowhere/c"},
+      {"template is a FIFO", files_ / "fifo", files_ / "e"},
+      {"name too long with the extension", windowsDir_, files_ / std::string(252, 'n')},
   };
   // The superuser writes into any folder.
   if (::geteuid() != 0) {
@@ -195,9 +203,10 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
     ExpectBox(0, kCopyFailed, "message", MB_OK);
     EXPECT_EQ(Form().Label3->Caption(), "");
   }
+  EXPECT_FALSE(watchdog.Fired()) << "the copy waited for a writer of the FIFO template";
   std::filesystem::permissions(files_ / "locked", std::filesystem::perms::owner_all);
   EXPECT_EQ(testsupport::ReadBytes(files_ / "taken.mdb"), "keep me");
-  for (const char* name : {"a.mdb", "b.mdb", "nowhere", "locked/d.mdb"}) {
+  for (const char* name : {"a.mdb", "b.mdb", "nowhere", "locked/d.mdb", "e.mdb"}) {
     EXPECT_FALSE(std::filesystem::exists(files_ / name)) << name;
   }
 }
