@@ -193,6 +193,11 @@ DWORD GetCurrentDirectoryA(DWORD length, LPSTR buffer) {
 
 namespace platform {
 
+size_t LongestNameIn(const std::string& dir) {
+  const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
 std::string TemplateDatabaseName() {
   char dir[256];
   if (GetWindowsDirectoryA(dir, sizeof dir) == 0) {

@@ -3,6 +3,7 @@
 // passed to the file system unchanged.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "Types.h"
@@ -29,6 +30,10 @@ BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists);
 DWORD GetCurrentDirectoryA(DWORD length, LPSTR buffer);
 
 namespace platform {
+
+// The longest name, in bytes, that an entry of the folder dir may have; 255, the common limit,
+// when the folder cannot tell.
+size_t LongestNameIn(const std::string& dir);
 
 // Name of the template database: the windows directory (fetched into 256 characters), the path
 // separator and "tav.mdb". Empty when the directory does not fit, so that copying it fails like a

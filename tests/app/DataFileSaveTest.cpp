@@ -211,6 +211,41 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
   }
 }
 
+// The longest name whose file still fits its folder with ".mdb": its journal, which would not,
+// takes a shorter name, so saves into it commit and roll back like any other.
+TEST_P(DataFileSave, TheLongestNameSavesLoadsBackAndRollsBack) {
+  const std::string typed = files_ / std::string(251, 'n');
+  const std::string path = typed + ".mdb";
+  const ::Numbers numbers{{1, "+7900"}, {LastSlot(), "999"}};
+  Fill(numbers);
+  Form().Edit1->SetText("2500");
+  WriteTo(typed);
+  ASSERT_EQ(dialogs_.Boxes.size(), 1u);
+  ExpectBox(0, "Saved successfully", "message", MB_OK);
+  EXPECT_EQ(Form().Label3->Caption(), path);
+  EXPECT_EQ(Read(path), (FileContents{numbers, {{"2500", "0"}}}));
+
+  Form().BitBtn5->Click();
+  LoadFrom(path);
+  EXPECT_EQ(Numbers(), numbers);
+  EXPECT_EQ(Form().Edit1->Text(), "2500");
+
+  const std::string before = testsupport::ReadBytes(path);
+  Fill({{2, "2"}, {3, "3"}});
+  Form().ADOQuery1->FailNextPost(1);
+  dialogs_.Boxes.clear();
+  WriteToWorkFile();
+  EXPECT_TRUE(dialogs_.Boxes.empty());
+  EXPECT_TRUE(Unchanged(path, before)) << "the failed save was not rolled back";
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(files_.Path())) {
+    if (entry.is_regular_file()) {
+      left.push_back(entry.path().string());
+    }
+  }
+  EXPECT_EQ(left, std::vector<std::string>{path}) << "a journal was left behind";
+}
+
 INSTANTIATE_TEST_SUITE_P(Editions, DataFileSave, testing::Values(&app::Tavkel14, &app::Tavkel13),
                          app_test::EditionName);
 
