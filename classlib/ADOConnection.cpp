@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "classlib/SqliteVfs.h"
+
 namespace classlib {
 namespace {
 
@@ -72,7 +74,7 @@ void TADOConnection::Open() {
     path = "./" + path;  // a plain file name, never a URI
   }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, DataFileVfs());
   if (rc == SQLITE_OK) {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 2000);

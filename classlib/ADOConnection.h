@@ -44,7 +44,8 @@ class TADOConnection : public TObject {
   bool Connected() const { return db_ != nullptr; }
   // Opens the data source for reading and writing, handing its bytes to the file system unaltered
   // (only a relative name that starts like a URI gets "./" before it). A file that does not exist
-  // stays uncreated; a file that is no database fails here, not at the first statement.
+  // stays uncreated; a file that is no database fails here, not at the first statement. Opened
+  // through DataFileVfs, so a file whose name takes every byte its folder allows can be written.
   void Open();
   // Rolls back a transaction that was not committed, then closes. Statements prepared on the
   // connection must have been freed.

@@ -1,8 +1,14 @@
 #include "classlib/Dialogs.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -62,6 +68,78 @@ class MessageBoxWidget : public QMessageBox {
   bool buttonsOnly_;
 };
 
+// Qt's file dialog, except that a name box holding '"' names the one file typed: Qt's own reads
+// such a text as a list of quoted names and gives back a file named by a piece of it. Names
+// without a quote, and the text that Qt writes itself for the files clicked in the list, are left
+// to Qt. Children are found by the object names that Qt's dialog gives them.
+class FileDialogWidget final : public QFileDialog {
+ public:
+  explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {
+    if (QLineEdit* field = NameField()) {
+      connect(field, &QLineEdit::textEdited, this, [this](const QString& text) { edited_ = text; });
+    }
+  }
+
+  // The file chosen, once the dialog was accepted.
+  QString Chosen() const { return typed_.isEmpty() ? selectedFiles().value(0) : typed_; }
+
+ protected:
+  void accept() override {
+    typed_.clear();
+    QLineEdit* field = NameField();
+    const QString text = field != nullptr ? field->text() : QString();
+    if (!text.contains('"') || (text != edited_ && text == SelectionText())) {
+      QFileDialog::accept();
+      return;
+    }
+    const QString name = TypedName(text);
+    // A folder is entered, as Qt does with any folder typed.
+    if (QFileInfo(name).isDir()) {
+      setDirectory(name);
+      return;
+    }
+    typed_ = name;
+    QDialog::accept();
+  }
+
+ private:
+  QLineEdit* NameField() const { return findChild<QLineEdit*>("fileNameEdit"); }
+
+  // The typed text as a path: absolute as typed, else in the dialog's folder; as Qt takes it, a
+  // leading "~/" stands for the home folder unless the dialog's folder holds the name as typed.
+  QString TypedName(const QString& text) const {
+    const QString inFolder = directory().absoluteFilePath(text);
+    if (text.startsWith("~/") && !QFileInfo::exists(inFolder)) {
+      return QDir::home().absoluteFilePath(text.mid(2));
+    }
+    return inFolder;
+  }
+
+  // What Qt writes into the name box for the files selected in the list: the one name, or each
+  // name quoted when there are several. Folders are left out.
+  QString SelectionText() const {
+    auto* list = findChild<QAbstractItemView*>("listView");
+    if (list == nullptr || list->selectionModel() == nullptr) {
+      return {};
+    }
+    QStringList names;
+    for (const QModelIndex& row : list->selectionModel()->selectedRows()) {
+      if (!QFileInfo(row.data(QFileSystemModel::FilePathRole).toString()).isDir()) {
+        names << row.data().toString();
+      }
+    }
+    if (names.size() > 1) {
+      for (QString& name : names) {
+        name = '"' + name + '"';
+      }
+    }
+    return names.join(' ');
+  }
+
+  QString edited_;  // the name box's text as the user last edited it
+  QString typed_;   // the name typed with a quote that accepted the dialog; empty for Qt's choice
+};
+
 }  // namespace
 
 int TQtDialogs::MessageBox(TForm* Owner, const std::string& Text, const std::string& Caption,
@@ -91,7 +169,7 @@ int TQtDialogs::MessageBox(TForm* Owner, const std::string& Text, const std::str
 }
 
 std::optional<std::string> TQtDialogs::FileName(const TFileDialogRequest& Request) {
-  QFileDialog dialog(OwnerWidget(Request.Owner));
+  FileDialogWidget dialog(OwnerWidget(Request.Owner));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -104,10 +182,10 @@ std::optional<std::string> TQtDialogs::FileName(const TFileDialogRequest& Reques
   if (!Request.FileName.empty()) {
     dialog.selectFile(FileNameToQt(Request.FileName));
   }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) {
     return std::nullopt;
   }
-  return FileNameFromQt(dialog.selectedFiles().first());
+  return FileNameFromQt(dialog.Chosen());
 }
 
 bool TFileDialog::Execute() {

@@ -105,6 +105,11 @@ bool CopyContents(int in, int out) {
   }
 }
 
+// Why a file that is no regular file cannot be copied.
+int NotARegularFile(const struct stat& status) {
+  return S_ISDIR(status.st_mode) ? EACCES : EINVAL;
+}
+
 BOOL FailWith(int errnoValue) {
   platform::SetLastErrorFromErrno(errnoValue);
   return FALSE;
@@ -130,16 +135,24 @@ BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const UniqueFd in = Own(::open(existingName, O_RDONLY | O_CLOEXEC));
+  // Anything but a regular file is refused before it is opened, since opening a device or a FIFO
+  // can block or act on it; the open itself never waits, and what it opened is checked again.
+  struct stat source {};
+  if (::stat(existingName, &source) != 0) {
+    return FailWith(errno);
+  }
+  if (!S_ISREG(source.st_mode)) {
+    return FailWith(NotARegularFile(source));
+  }
+  const UniqueFd in = Own(::open(existingName, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!in) {
     return FailWith(errno);
   }
-  struct stat source {};
   if (::fstat(*in, &source) != 0) {
     return FailWith(errno);
   }
   if (!S_ISREG(source.st_mode)) {
-    return FailWith(S_ISDIR(source.st_mode) ? EACCES : EINVAL);
+    return FailWith(NotARegularFile(source));
   }
   // The copy is the user's own data file: writable whatever the source's permissions.
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
@@ -179,6 +192,11 @@ DWORD GetCurrentDirectoryA(DWORD length, LPSTR buffer) {
 }
 
 namespace platform {
+
+size_t LongestNameIn(const std::string& dir) {
+  const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
 
 std::string TemplateDatabaseName() {
   char dir[256];

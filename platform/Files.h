@@ -3,6 +3,7 @@
 // passed to the file system unchanged.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "Types.h"
@@ -19,7 +20,8 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 // Copies the file existingName to newName. With failIfExists a newName that exists already makes
 // the call fail (ERROR_FILE_EXISTS) and leaves that file untouched; without it newName is
-// replaced. A copy that fails half-way removes what it wrote. Only regular files are copied.
+// replaced. A copy that fails half-way removes what it wrote. Only regular files are copied: any
+// other existingName (a folder, a FIFO, a device, a socket) fails at once, without being opened.
 BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists);
 
 // The process's current directory. Returns its length when it fits into buffer (length + 1
@@ -28,6 +30,10 @@ BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists);
 DWORD GetCurrentDirectoryA(DWORD length, LPSTR buffer);
 
 namespace platform {
+
+// The longest name, in bytes, that an entry of the folder dir may have; 255, the common limit,
+// when the folder cannot tell.
+size_t LongestNameIn(const std::string& dir);
 
 // Name of the template database: the windows directory (fetched into 256 characters), the path
 // separator and "tav.mdb". Empty when the directory does not fit, so that copying it fails like a

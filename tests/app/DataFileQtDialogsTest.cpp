@@ -106,6 +106,35 @@ TEST_P(DataFileQtDialogs, SavedAndLoadedUnderTheNameTyped) {
   EXPECT_EQ(made, (std::vector<std::string>{"plan.mdb.mdb", "plän.mdb", "дан.mdb"}));
 }
 
+// Quotes in a typed name are part of it: Qt's dialog alone would read them as a list of names and
+// give back the file "plan", here a data file of its own.
+TEST_P(DataFileQtDialogs, QuotesInATypedNameAreKeptAsTyped) {
+  const std::string decoy = folder_ + "/plan";
+  const FileContents decoyHolds{{{5, "decoy"}}, {{"1000", "0"}}};
+  ASSERT_TRUE(CopyFileA((windowsDir_ + "/tav.mdb").c_str(), decoy.c_str(), TRUE));
+  Exec(decoy, {"insert into phone values (5, 'decoy')", "insert into pcong values (1000, 0)"});
+  const FileContents saved{{{1, "+7900"}, {LastSlot(), "999"}}, {{"2500", "1"}}};
+  Fill(saved.phones);
+  Form().Edit1->SetText("2500");
+  Form().CheckBox1->SetChecked(true);
+  ClickAnswering(*Form().BitBtn2, Choose(folder_, "my \"plan\""));
+  ASSERT_EQ(dialogs_.Boxes.size(), 1u);
+  ExpectBox(0, "Saved successfully", "message", MB_OK);
+  const std::string path = folder_ + "/my \"plan\".mdb";
+  EXPECT_EQ(Form().Label3->Caption(), path);
+  EXPECT_EQ(Read(path), saved);
+
+  Form().BitBtn5->Click();
+  Form().Label3->SetCaption("");
+  ClickAnswering(*Form().BitBtn1, Choose(folder_, "my \"plan\".mdb"));
+  EXPECT_EQ(dialogs_.Boxes.size(), 1u) << dialogs_.Boxes.back().Text;
+  EXPECT_EQ(Form().Label3->Caption(), path);
+  EXPECT_EQ(Numbers(), saved.phones);
+  EXPECT_EQ(Form().Edit1->Text(), "2500");
+  EXPECT_EQ(Read(decoy), decoyHolds);
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/plan.mdb"));
+}
+
 // The load's dialog starts in the current directory, not where the last dialog was left.
 TEST_P(DataFileQtDialogs, TheOpenDialogStartsInTheCurrentDirectoryAsNamed) {
   const std::string elsewhere = files_ / "elsewhere";

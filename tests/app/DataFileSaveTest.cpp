@@ -1,12 +1,14 @@
 // "Write To File..." of both editions: the save and its round trip through a load, the copy of the
 // template for a new file, and saves that fail, which stay silent and leave the file as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 
 #include "DataFileFixture.h"
+#include "tests/support/FifoWatchdog.h"
 
 namespace {
 
@@ -166,6 +168,10 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
   std::filesystem::create_directory(files_ / "empty");
   std::filesystem::create_directory(files_ / "locked");
   testsupport::WriteBytes(files_ / "taken.mdb", "keep me");
+  // A template that is a FIFO must not leave the window waiting for a writer.
+  std::filesystem::create_directory(files_ / "fifo");
+  ASSERT_EQ(::mkfifo((files_ / "fifo/tav.mdb").c_str(), 0644), 0);
+  const testsupport::FifoWatchdog watchdog(files_ / "fifo/tav.mdb", 1000);
   struct Case {
     const char* what;
     std::string windowsDir;
@@ -176,6 +182,8 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
       {"windows directory too long for the buffer", longDir, files_ / "b"},
       {"existing target", windowsDir_, files_ / "taken"},
       {"missing folder", windowsDir_, files_ / "nowhere/c"},
+      {"template is a FIFO", files_ / "fifo", files_ / "e"},
+      {"name too long with the extension", windowsDir_, files_ / std::string(252, 'n')},
   };
   // The superuser writes into any folder.
   if (::geteuid() != 0) {
@@ -195,11 +203,47 @@ TEST_P(DataFileSave, EveryFailedCopyGivesOneMessageAndNoSave) {
     ExpectBox(0, kCopyFailed, "message", MB_OK);
     EXPECT_EQ(Form().Label3->Caption(), "");
   }
+  EXPECT_FALSE(watchdog.Fired()) << "the copy waited for a writer of the FIFO template";
   std::filesystem::permissions(files_ / "locked", std::filesystem::perms::owner_all);
   EXPECT_EQ(testsupport::ReadBytes(files_ / "taken.mdb"), "keep me");
-  for (const char* name : {"a.mdb", "b.mdb", "nowhere", "locked/d.mdb"}) {
+  for (const char* name : {"a.mdb", "b.mdb", "nowhere", "locked/d.mdb", "e.mdb"}) {
     EXPECT_FALSE(std::filesystem::exists(files_ / name)) << name;
   }
+}
+
+// The longest name whose file still fits its folder with ".mdb": its journal, which would not,
+// takes a shorter name, so saves into it commit and roll back like any other.
+TEST_P(DataFileSave, TheLongestNameSavesLoadsBackAndRollsBack) {
+  const std::string typed = files_ / std::string(251, 'n');
+  const std::string path = typed + ".mdb";
+  const ::Numbers numbers{{1, "+7900"}, {LastSlot(), "999"}};
+  Fill(numbers);
+  Form().Edit1->SetText("2500");
+  WriteTo(typed);
+  ASSERT_EQ(dialogs_.Boxes.size(), 1u);
+  ExpectBox(0, "Saved successfully", "message", MB_OK);
+  EXPECT_EQ(Form().Label3->Caption(), path);
+  EXPECT_EQ(Read(path), (FileContents{numbers, {{"2500", "0"}}}));
+
+  Form().BitBtn5->Click();
+  LoadFrom(path);
+  EXPECT_EQ(Numbers(), numbers);
+  EXPECT_EQ(Form().Edit1->Text(), "2500");
+
+  const std::string before = testsupport::ReadBytes(path);
+  Fill({{2, "2"}, {3, "3"}});
+  Form().ADOQuery1->FailNextPost(1);
+  dialogs_.Boxes.clear();
+  WriteToWorkFile();
+  EXPECT_TRUE(dialogs_.Boxes.empty());
+  EXPECT_TRUE(Unchanged(path, before)) << "the failed save was not rolled back";
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(files_.Path())) {
+    if (entry.is_regular_file()) {
+      left.push_back(entry.path().string());
+    }
+  }
+  EXPECT_EQ(left, std::vector<std::string>{path}) << "a journal was left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, DataFileSave, testing::Values(&app::Tavkel14, &app::Tavkel13),

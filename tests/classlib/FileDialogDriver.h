@@ -34,10 +34,10 @@ class FileDialogDriver {
   const QString& StartDirectory() const { return startDirectory_; }
   const QString& StartName() const { return startName_; }
 
-  // Actions. Choose types Name into the dialog's name field inside Directory and presses Enter;
-  // Cancel presses Escape.
-  static Action Choose(const QString& Directory, const QString& Name) {
-    return [Directory, Name](QFileDialog& Dialog) {
+  // Actions. Choose types Name into the dialog's name field inside Directory, at once or key by
+  // key, and presses Enter; Cancel presses Escape.
+  static Action Choose(const QString& Directory, const QString& Name, bool KeyByKey = false) {
+    return [Directory, Name, KeyByKey](QFileDialog& Dialog) {
       Dialog.setDirectory(Directory);
       auto* field = Dialog.findChild<QLineEdit*>("fileNameEdit");
       ASSERT_NE(field, nullptr) << "no name field: is the dialog Qt's own?";
@@ -47,7 +47,14 @@ class FileDialogDriver {
       ASSERT_TRUE(qtpump::PumpUntil([&] { return field->hasFocus(); }, 2000))
           << "the name field took no focus";
       field->selectAll();
-      field->insert(Name);
+      if (KeyByKey) {
+        field->del();
+        for (const QChar key : Name) {
+          QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(key), Qt::NoModifier);
+        }
+      } else {
+        field->insert(Name);
+      }
       QTest::keyClick(field, Qt::Key_Return);
     };
   }

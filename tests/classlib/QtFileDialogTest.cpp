@@ -3,7 +3,9 @@
 // into the dialog as its start directory, and onto the screen.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLabel>
+#include <QListView>
 #include <filesystem>
 #include <string>
 
@@ -78,6 +80,102 @@ TEST_F(QtFileDialogs, TheStartDirectoryIsTheNameTheFileSystemHolds) {
     FileDialogDriver driver(FileDialogDriver::Cancel());
     EXPECT_EQ(Show(Request(kind, folder_), driver), std::nullopt);
     EXPECT_EQ(driver.StartDirectory().toStdString(), folder_);
+  }
+}
+
+// Qt reads a name box holding '"' as a list of quoted names; the dialogs take it as the one name
+// typed or proposed, even when a piece of it names a file that is there (Qt then also selects
+// that file in the list). Qt's own list syntax is no exception.
+TEST_F(QtFileDialogs, ANameHoldingQuotesIsTheOneFileTyped) {
+  testsupport::WriteBytes(folder_ + "/plan", "");
+  testsupport::WriteBytes(folder_ + "/plan.mdb", "");
+  testsupport::WriteBytes(folder_ + "/my \"plan\".mdb", "");
+  const std::string elsewhere = temp_ / "";
+  const struct {
+    TFileDialogKind kind;
+    std::string in;
+    std::string typed;
+    std::string chosen;
+  } cases[] = {
+      {TFileDialogKind::Open, folder_, "my \"plan\".mdb", folder_ + "/my \"plan\".mdb"},
+      {TFileDialogKind::Open, elsewhere, folder_ + "/my \"plan\".mdb",
+       folder_ + "/my \"plan\".mdb"},
+      {TFileDialogKind::Save, folder_, "my \"plan\" v2", folder_ + "/my \"plan\" v2"},
+      {TFileDialogKind::Save, folder_, "my \"plan.mdb\" v2", folder_ + "/my \"plan.mdb\" v2"},
+      {TFileDialogKind::Save, folder_, "\"plan.mdb\" \"plan\"", folder_ + "/\"plan.mdb\" \"plan\""},
+      {TFileDialogKind::Save, folder_, "~/my \"plan\"",
+       QDir::home().absoluteFilePath("my \"plan\"").toStdString()},
+  };
+  for (const auto& c : cases) {
+    for (const bool keyByKey : {false, true}) {
+      SCOPED_TRACE(c.typed + (keyByKey ? ", key by key" : ""));
+      FileDialogDriver driver(FileDialogDriver::Choose(QString::fromStdString(c.in),
+                                                       QString::fromStdString(c.typed), keyByKey));
+      EXPECT_EQ(Show(Request(c.kind), driver), c.chosen);
+    }
+  }
+
+  // A name proposed with quotes and taken with Enter, as it stands.
+  TFileDialogRequest request = Request(TFileDialogKind::Save);
+  request.FileName = folder_ + "/my \"plan.mdb\" v3";
+  FileDialogDriver driver([](QFileDialog& Dialog) {
+    QTest::keyClick(Dialog.findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
+  });
+  EXPECT_EQ(Show(request, driver), request.FileName);
+  EXPECT_EQ(driver.StartName().toStdString(), "my \"plan.mdb\" v3");
+}
+
+// A folder typed with quotes is entered, as Qt enters any folder typed; the dialog stays open.
+TEST_F(QtFileDialogs, AFolderTypedWithQuotesIsEntered) {
+  const std::string docs = folder_ + "/my \"docs\"";
+  std::filesystem::create_directory(docs);
+  for (TFileDialogKind kind : {TFileDialogKind::Open, TFileDialogKind::Save}) {
+    SCOPED_TRACE(kind == TFileDialogKind::Open ? "open" : "save");
+    QString entered;
+    FileDialogDriver driver([&](QFileDialog& Dialog) {
+      FileDialogDriver::Choose(QString::fromStdString(folder_), "my \"docs\"")(Dialog);
+      entered = Dialog.directory().absolutePath();
+      FileDialogDriver::Choose(entered, "plan")(Dialog);
+    });
+    EXPECT_EQ(Show(Request(kind), driver), docs + "/plan");
+    EXPECT_EQ(entered.toStdString(), docs);
+  }
+}
+
+// A file clicked in the list comes back as it is, quotes and all, also when a quoted piece of its
+// name is another file there (which Qt then selects as well).
+TEST_F(QtFileDialogs, AFileClickedInTheListComesBackAsItIs) {
+  const std::string name = "my \"plan.mdb\" v2.mdb";
+  testsupport::WriteBytes(folder_ + "/" + name, "");
+  testsupport::WriteBytes(folder_ + "/plan.mdb", "");
+  for (TFileDialogKind kind : {TFileDialogKind::Open, TFileDialogKind::Save}) {
+    for (const bool twice : {false, true}) {
+      SCOPED_TRACE(std::string(kind == TFileDialogKind::Open ? "open" : "save") +
+                   (twice ? ", double click" : ", click and Enter"));
+      FileDialogDriver driver([&](QFileDialog& Dialog) {
+        Dialog.setDirectory(QString::fromStdString(folder_));
+        auto* list = Dialog.findChild<QListView*>("listView");
+        ASSERT_NE(list, nullptr);
+        QModelIndex file;
+        ASSERT_TRUE(classlib_test::PumpUntil([&] {
+          const QModelIndex root = list->rootIndex();
+          for (int row = 0; row < list->model()->rowCount(root); ++row) {
+            if (list->model()->index(row, 0, root).data().toString().toStdString() == name) {
+              file = list->model()->index(row, 0, root);
+            }
+          }
+          return file.isValid();
+        })) << "the file is not listed";
+        const QPoint at = list->visualRect(file).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        if (twice) {
+          QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else {
+          QTest::keyClick(list, Qt::Key_Return);
+        }
+      });
+      EXPECT_EQ(Show(Request(kind), driver), folder_ + "/" + name);
+    }
   }
 }
 

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "platform/Errors.h"
+#include "tests/support/FifoWatchdog.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -105,9 +110,21 @@ TEST_F(CopyFile, RefusesAnExistingTargetAndLeavesItUntouched) {
   EXPECT_EQ(ReadBytes(target), content_);
 }
 
+// A source that is no regular file fails at once: a FIFO without a writer would block an open
+// for reading, a device would never end.
 TEST_F(CopyFile, FailsWithoutATraceForAMissingSourceOrAnUnwritableFolder) {
   WriteBytes(temp_ / "file", "x");
   std::filesystem::create_directory(temp_ / "folder");
+  const std::string fifo = temp_ / "fifo.mdb";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const testsupport::FifoWatchdog watchdog(fifo, 1000);
+  const std::string socket = temp_ / "socket.mdb";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socket.c_str(), socket.size() + 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   struct Case {
     const char* what;
     std::string source;
@@ -116,6 +133,9 @@ TEST_F(CopyFile, FailsWithoutATraceForAMissingSourceOrAnUnwritableFolder) {
   const Case cases[] = {
       {"missing template", temp_ / "none.mdb", temp_ / "a.mdb"},
       {"template is a folder", temp_ / "folder", temp_ / "b.mdb"},
+      {"template is a FIFO", fifo, temp_ / "e.mdb"},
+      {"template is a socket", socket, temp_ / "f.mdb"},
+      {"template is a device", "/dev/zero", temp_ / "g.mdb"},
       {"target under a regular file", source_, temp_ / "file/c.mdb"},
       {"target in a folder that does not exist", source_, temp_ / "nowhere/d.mdb"},
       {"target is a folder", source_, temp_ / "folder"},
@@ -127,6 +147,8 @@ TEST_F(CopyFile, FailsWithoutATraceForAMissingSourceOrAnUnwritableFolder) {
     EXPECT_NE(GetLastError(), ERROR_SUCCESS);
     EXPECT_FALSE(std::filesystem::is_regular_file(c.target));
   }
+  EXPECT_FALSE(watchdog.Fired()) << "the copy waited for a writer of the FIFO";
+  ::close(listener);
   EXPECT_EQ(ReadBytes(source_), content_);
 }
 

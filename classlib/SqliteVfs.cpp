@@ -1,0 +1,157 @@
+#include "classlib/SqliteVfs.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "platform/Files.h"
+
+namespace classlib {
+namespace {
+
+// "~", 16 hex digits of the hash, and an extension free of "-": SQLite's unix file system takes
+// the part of a journal's name before a "-" in its last extension for the database, to copy its
+// permissions, and fails when no such file exists; with no "-" there it uses its default ones.
+constexpr size_t kSuffixLength = 1 + 16 + 8;
+
+// FNV-1a, 64 bits: stable across runs and builds, so a journal left by a crash is found again.
+uint64_t Hash(const std::string& text) {
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (const unsigned char c : text) {
+    hash = (hash ^ c) * 0x100000001b3u;
+  }
+  return hash;
+}
+
+sqlite3_vfs* Base(sqlite3_vfs* vfs) {
+  return static_cast<sqlite3_vfs*>(vfs->pAppData);
+}
+
+std::string SideFileNameOf(const char* name) {
+  const std::string path(name);
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return SideFileName(path, platform::LongestNameIn(folder));
+}
+
+// The name handed to SQLite's file system lives as long as the file, which keeps a pointer to
+// it: it is stored after the base file system's own part of each file.
+char* NameStore(sqlite3_vfs* vfs, sqlite3_file* file) {
+  return reinterpret_cast<char*>(file) + Base(vfs)->szOsFile;
+}
+
+int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+  constexpr int kSideFiles = SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_SUPER_JOURNAL | SQLITE_OPEN_WAL;
+  if (name != nullptr && (flags & kSideFiles) != 0) {
+    try {
+      const std::string shorter = SideFileNameOf(name);
+      if (shorter != name && shorter.size() <= static_cast<size_t>(vfs->mxPathname)) {
+        char* store = NameStore(vfs, file);
+        std::memcpy(store, shorter.c_str(), shorter.size() + 1);
+        name = store;
+      }
+    } catch (const std::bad_alloc&) {
+      return SQLITE_NOMEM;
+    }
+  }
+  return Base(vfs)->xOpen(Base(vfs), name, file, flags, outFlags);
+}
+
+// Deleting and probing map names as opening does, so that SQLite finds and removes the journal
+// that it wrote. A name too long to be on disk cannot be a database.
+int Delete(sqlite3_vfs* vfs, const char* name, int syncDir) {
+  try {
+    return Base(vfs)->xDelete(Base(vfs), SideFileNameOf(name).c_str(), syncDir);
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  }
+}
+
+int Access(sqlite3_vfs* vfs, const char* name, int flags, int* result) {
+  try {
+    return Base(vfs)->xAccess(Base(vfs), SideFileNameOf(name).c_str(), flags, result);
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  }
+}
+
+sqlite3_vfs MakeVfs(sqlite3_vfs* base) {
+  sqlite3_vfs vfs{};
+  vfs.iVersion = base->iVersion < 3 ? base->iVersion : 3;
+  vfs.szOsFile = base->szOsFile + base->mxPathname + 1;
+  vfs.mxPathname = base->mxPathname;
+  vfs.zName = "tavkel";
+  vfs.pAppData = base;
+  vfs.xOpen = Open;
+  vfs.xDelete = Delete;
+  vfs.xAccess = Access;
+  vfs.xFullPathname = [](sqlite3_vfs* v, const char* name, int size, char* out) {
+    return Base(v)->xFullPathname(Base(v), name, size, out);
+  };
+  vfs.xDlOpen = [](sqlite3_vfs* v, const char* name) { return Base(v)->xDlOpen(Base(v), name); };
+  vfs.xDlError = [](sqlite3_vfs* v, int size, char* out) { Base(v)->xDlError(Base(v), size, out); };
+  vfs.xDlSym = [](sqlite3_vfs* v, void* library, const char* symbol) {
+    return Base(v)->xDlSym(Base(v), library, symbol);
+  };
+  vfs.xDlClose = [](sqlite3_vfs* v, void* library) { Base(v)->xDlClose(Base(v), library); };
+  vfs.xRandomness = [](sqlite3_vfs* v, int size, char* out) {
+    return Base(v)->xRandomness(Base(v), size, out);
+  };
+  vfs.xSleep = [](sqlite3_vfs* v, int microseconds) {
+    return Base(v)->xSleep(Base(v), microseconds);
+  };
+  vfs.xCurrentTime = [](sqlite3_vfs* v, double* now) {
+    return Base(v)->xCurrentTime(Base(v), now);
+  };
+  vfs.xGetLastError = [](sqlite3_vfs* v, int size, char* out) {
+    return Base(v)->xGetLastError(Base(v), size, out);
+  };
+  if (vfs.iVersion >= 2) {
+    vfs.xCurrentTimeInt64 = [](sqlite3_vfs* v, sqlite3_int64* now) {
+      return Base(v)->xCurrentTimeInt64(Base(v), now);
+    };
+  }
+  if (vfs.iVersion >= 3) {
+    vfs.xSetSystemCall = [](sqlite3_vfs* v, const char* call, sqlite3_syscall_ptr pointer) {
+      return Base(v)->xSetSystemCall(Base(v), call, pointer);
+    };
+    vfs.xGetSystemCall = [](sqlite3_vfs* v, const char* call) {
+      return Base(v)->xGetSystemCall(Base(v), call);
+    };
+    vfs.xNextSystemCall = [](sqlite3_vfs* v, const char* call) {
+      return Base(v)->xNextSystemCall(Base(v), call);
+    };
+  }
+  return vfs;
+}
+
+}  // namespace
+
+std::string SideFileName(const std::string& name, size_t nameMax) {
+  const size_t slash = name.rfind('/');
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const size_t length = name.size() - start;
+  if (length <= nameMax || nameMax <= kSuffixLength) {
+    return name;
+  }
+  // Cut on a character's first byte, so that the name stays readable.
+  size_t keep = nameMax - kSuffixLength;
+  while (keep > 0 && (static_cast<unsigned char>(name[start + keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  char suffix[kSuffixLength + 1];
+  std::snprintf(suffix, sizeof suffix, "~%016llx.journal",
+                static_cast<unsigned long long>(Hash(name.substr(start))));
+  return name.substr(0, start + keep) + suffix;
+}
+
+const char* DataFileVfs() {
+  static sqlite3_vfs vfs = MakeVfs(sqlite3_vfs_find(nullptr));
+  static const bool registered = sqlite3_vfs_register(&vfs, 0) == SQLITE_OK;
+  return registered ? vfs.zName : nullptr;
+}
+
+}  // namespace classlib
