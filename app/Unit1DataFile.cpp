@@ -2,6 +2,7 @@
 // and the question on closing. The work file is the caption of Label3 and is kept nowhere else;
 // ADOQuery1 holds no connection between operations. Paths keep the file system's own bytes from
 // the dialogs to the database, the template copy and Label3.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,23 @@ void Discard(TADOQuery& Query) noexcept {
   }
 }
 
+// The row of the phone table that a phone row's id puts its number into: the slot, or the header
+// row for 0 and for no value; -1 for an id above LastSlot, however large, which a load skips and a
+// save keeps. The one test of which rows the window holds, so that a save replaces exactly the
+// rows a load took. Raises as the load ends: the database layer's message for an id that is no
+// whole number, "List index out of bounds" for a negative one.
+int PhoneTableRow(const classlib::TField& Id, int LastSlot) {
+  const std::int64_t id = Id.AsLargeInt();
+  if (id > LastSlot) {
+    return -1;
+  }
+  // No row of the table lies below the header; reported as the list index it is.
+  if (id < 0) {
+    throw classlib::Exception("List index out of bounds (" + std::to_string(id) + ")");
+  }
+  return static_cast<int>(id);
+}
+
 }  // namespace
 
 // "Load From File...": after the dialog, clears the window and makes the chosen file the work
@@ -76,15 +94,10 @@ void TForm1::BitBtn1Click(TObject* Sender) {
     ADOQuery1->SetSQL("select * from phone");
     ADOQuery1->Open();
     for (; !ADOQuery1->Eof(); ADOQuery1->Next()) {
-      const int id = ADOQuery1->FieldByName("id").AsInteger();
-      if (id > edition_.LastSlot) {
-        continue;
+      const int row = PhoneTableRow(ADOQuery1->FieldByName("id"), edition_.LastSlot);
+      if (row >= 0) {
+        StringGrid1->SetCells(1, row, ADOQuery1->FieldByName("phone").AsString());
       }
-      // No row of the table lies below the header; reported as the list index it is.
-      if (id < 0) {
-        throw classlib::Exception("List index out of bounds (" + classlib::IntToStr(id) + ")");
-      }
-      StringGrid1->SetCells(1, id, ADOQuery1->FieldByName("phone").AsString());
     }
     ADOQuery1->SetSQL("select * from pcong");
     ADOQuery1->Open();
@@ -126,7 +139,9 @@ void TForm1::BitBtn2Click(TObject*) {
 }
 
 // One transaction from the deletion of the old rows to the settings row: the file changes only
-// when every step has succeeded. The timeout text is converted as it stands, untrimmed.
+// when every step has succeeded. Only the rows the window holds are replaced: a row a load skips
+// (slots of a larger edition) stays as it was, and a row a load fails on fails the save. The
+// timeout text is converted as it stands, untrimmed.
 bool TForm1::SaveDataFile(const std::string& Path) {
   if (WorkFileLoadIncomplete && Path == Label3->Caption()) {
     classlib::Abort();
@@ -134,10 +149,15 @@ bool TForm1::SaveDataFile(const std::string& Path) {
   try {
     ADOQuery1->SetConnectionString(ConnectionStringFor(Path));
     ADOQuery1->Connection().BeginTrans();
-    ADOQuery1->SetSQL("delete from phone");
-    ADOQuery1->ExecSQL();
     ADOQuery1->SetSQL("select * from phone");
     ADOQuery1->Open();
+    while (!ADOQuery1->Eof()) {
+      if (PhoneTableRow(ADOQuery1->FieldByName("id"), edition_.LastSlot) >= 0) {
+        ADOQuery1->Delete();
+      } else {
+        ADOQuery1->Next();
+      }
+    }
     for (int row = 1; row <= edition_.LastSlot; ++row) {
       const std::string number = StringGrid1->Cells(1, row);
       if (number.empty()) {

@@ -165,6 +165,12 @@ void TADOQuery::CheckActive() const {
   }
 }
 
+void TADOQuery::CheckWritable() const {
+  if (table_.empty()) {
+    throw EDatabaseError(ErrorPrefix() + "Cannot modify a read-only dataset");
+  }
+}
+
 void TADOQuery::CheckBrowseMode() {
   CheckActive();
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
@@ -214,9 +220,7 @@ TField& TADOQuery::FieldByName(const std::string& name) {
 
 void TADOQuery::Append() {
   CheckBrowseMode();
-  if (table_.empty()) {
-    throw EDatabaseError(ErrorPrefix() + "Cannot modify a read-only dataset");
-  }
+  CheckWritable();
   state_ = TDataSetState::dsInsert;
   for (const auto& field : fields_) {
     field->Load({});
@@ -232,9 +236,7 @@ void TADOQuery::Edit() {
     Append();
     return;
   }
-  if (table_.empty()) {
-    throw EDatabaseError(ErrorPrefix() + "Cannot modify a read-only dataset");
-  }
+  CheckWritable();
   state_ = TDataSetState::dsEdit;
 }
 

@@ -1,5 +1,6 @@
 // A query over a data file: set the connection string and the SQL text, then either run a
-// statement (ExecSQL) or open its rows, walk them, read fields by name, and append or edit rows.
+// statement (ExecSQL) or open its rows, walk them, read fields by name, and append, edit or delete
+// rows.
 //
 // Opening reads every row into the query (a client-side cursor); rows come in the order SQLite
 // returns them, the first current. A result is updatable when its SQL text is
@@ -65,6 +66,10 @@ class TADOQuery : public TComponent {
   void Post();
   // Drops the pending changes.
   void Cancel();
+  // Drops a pending append or edit, then deletes the current row from the table at once (or at
+  // the commit of the connection's transaction). The row after it becomes current; when it was the
+  // last, Eof holds. So a walk can delete the rows it chooses: "if chosen, Delete, else Next".
+  void Delete();
 
   // Test hook: the post after skip successful ones fails before it writes anything.
   void FailNextPost(int skip = 0) { postFaultCountdown_ = skip + 1; }
@@ -79,10 +84,13 @@ class TADOQuery : public TComponent {
   };
 
   void CheckActive() const;
+  void CheckWritable() const;
   void CheckBrowseMode();
   void LoadCurrent();
   void ReadRows(sqlite3_stmt* statement, bool withRowid);
   void WriteRow();
+  // Steps a write statement that returns no rows; raises the connection's error.
+  void RunWrite(sqlite3_stmt* statement);
   std::vector<TFieldValue> ReadBack(std::int64_t rowid);
   sqlite3_stmt* Cached(const std::string& sql);
   void FreeStatements();

@@ -1,5 +1,5 @@
 // Writing posted rows back to the query's table: an insert for an appended row, an update by
-// rowid for an edited one, then the row as stored is read back.
+// rowid for an edited one, then the row as stored is read back; and deleting a row by rowid.
 #include <sqlite3.h>
 
 #include "classlib/ADOQuery.h"
@@ -10,6 +10,16 @@ namespace classlib {
 using detail::Bind;
 using detail::ColumnValue;
 using detail::Quoted;
+
+namespace {
+
+EDatabaseError RowNotLocated(const std::string& prefix) {
+  return EDatabaseError(prefix +
+                        "Row cannot be located for updating. Some values may have been changed "
+                        "since it was last read.");
+}
+
+}  // namespace
 
 sqlite3_stmt* TADOQuery::Cached(const std::string& sql) {
   connection_.Open();
@@ -70,16 +80,10 @@ void TADOQuery::WriteRow() {
   if (!inserting) {
     sqlite3_bind_int64(statement, index, rows_[current_].rowid);
   }
-  const int rc = sqlite3_step(statement);
-  sqlite3_reset(statement);
-  if (rc != SQLITE_DONE) {
-    connection_.RaiseLastError();
-  }
+  RunWrite(statement);
   sqlite3* db = connection_.Handle();
   if (!inserting && sqlite3_changes(db) == 0) {
-    throw EDatabaseError(ErrorPrefix() +
-                         "Row cannot be located for updating. Some values may have been changed "
-                         "since it was last read.");
+    throw RowNotLocated(ErrorPrefix());
   }
   const std::int64_t rowid = inserting ? sqlite3_last_insert_rowid(db) : rows_[current_].rowid;
   std::vector<TFieldValue> stored = ReadBack(rowid);
@@ -89,6 +93,35 @@ void TADOQuery::WriteRow() {
   } else {
     rows_[current_].values = std::move(stored);
   }
+}
+
+void TADOQuery::RunWrite(sqlite3_stmt* statement) {
+  const int rc = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  if (rc != SQLITE_DONE) {
+    connection_.RaiseLastError();
+  }
+}
+
+void TADOQuery::Delete() {
+  CheckActive();
+  Cancel();
+  if (rows_.empty()) {
+    throw EDatabaseError(ErrorPrefix() + "Cannot perform this operation on an empty dataset");
+  }
+  CheckWritable();
+  sqlite3_stmt* statement = Cached("DELETE FROM " + Quoted(table_) + " WHERE _rowid_ = ?");
+  sqlite3_bind_int64(statement, 1, rows_[current_].rowid);
+  RunWrite(statement);
+  if (sqlite3_changes(connection_.Handle()) == 0) {
+    throw RowNotLocated(ErrorPrefix());
+  }
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(current_));
+  if (current_ == rows_.size()) {
+    eof_ = true;
+    current_ = rows_.empty() ? 0 : current_ - 1;
+  }
+  LoadCurrent();
 }
 
 std::vector<TFieldValue> TADOQuery::ReadBack(std::int64_t rowid) {

@@ -11,12 +11,13 @@ namespace classlib {
 class TADOQuery;
 
 // One stored value, in SQLite's storage classes. Text holds Latin-1 for Text, SQLite's rendering
-// for Real, the bytes for Blob.
+// for Real, the bytes for Blob; real holds the number of a Real.
 struct TFieldValue {
   enum class Kind { Null, Integer, Real, Text, Blob };
   Kind kind = Kind::Null;
   std::int64_t integer = 0;
   std::string text;
+  double real = 0.0;
 };
 
 class TField {
@@ -27,10 +28,18 @@ class TField {
   const std::string& FieldName() const { return name_; }
   bool IsNull() const { return value_.kind == TFieldValue::Kind::Null; }
 
-  // A NULL reads as 0. Only an integer that fits 32 bits reads; a text, a real number or binary
-  // data raises EDatabaseError naming the field and the value, never a silent 0.
+  // A NULL reads as 0; a whole number that fits 32 bits reads as itself, whether it is stored as
+  // an integer, a real without fraction or a text of decimal digits with an optional sign
+  // (SQLite's white space around it taken, as SQLite takes it when it stores such a text in an
+  // INTEGER column). Anything else raises EDatabaseError naming the field and the value, never a
+  // silent 0.
   int AsInteger() const;
-  // A NULL reads as "", a number as its decimal text.
+  // AsInteger without the 32-bit range: a whole number of any size reads, one beyond 64 bits as
+  // the nearest end of the 64-bit range, so that it still compares correctly with any 64-bit
+  // bound.
+  std::int64_t AsLargeInt() const;
+  // A NULL reads as "", an integer or a real without fraction as its decimal digits (no ".0", no
+  // exponent, no "-" for a negative zero), another real in SQLite's rendering.
   std::string AsString() const;
 
   // Setters raise unless the query is editing or appending a row.

@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdlib>
-
 #include "classlib/Latin1.h"
 
 namespace classlib::detail {
@@ -28,6 +26,7 @@ TFieldValue ColumnValue(sqlite3_stmt* statement, int column) {
       break;
     case SQLITE_FLOAT:
       value.kind = TFieldValue::Kind::Real;
+      value.real = sqlite3_column_double(statement, column);
       value.text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
       break;
     case SQLITE_TEXT:
@@ -56,7 +55,7 @@ int Bind(sqlite3_stmt* statement, int index, const TFieldValue& value) {
     case TFieldValue::Kind::Integer:
       return sqlite3_bind_int64(statement, index, value.integer);
     case TFieldValue::Kind::Real:
-      return sqlite3_bind_double(statement, index, std::strtod(value.text.c_str(), nullptr));
+      return sqlite3_bind_double(statement, index, value.real);
     case TFieldValue::Kind::Text: {
       const std::string utf8 = Latin1ToUtf8(value.text);
       return sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),

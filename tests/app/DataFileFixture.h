@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -82,6 +83,27 @@ class DataFileWindow : public EditionWindows {
     }
     query.Close();
     return contents;
+  }
+
+  // The rows of Table in rowid order as SQLite stores them: rowid and "quote(First)|quote(Second)".
+  static std::vector<std::pair<std::int64_t, std::string>> StoredRows(const std::string& Path,
+                                                                      const std::string& Table,
+                                                                      const std::string& First,
+                                                                      const std::string& Second) {
+    std::vector<std::pair<std::int64_t, std::string>> rows;
+    classlib::TADOQuery query(nullptr);
+    query.SetConnectionString(ConnectionStringFor(Path));
+    query.SetSQL("select _rowid_ as r, quote(" + First + ") || '|' || quote(" + Second +
+                 ") as v from " + Table);
+    query.Open();
+    for (; !query.Eof(); query.Next()) {
+      rows.emplace_back(query.FieldByName("r").AsLargeInt(), query.FieldByName("v").AsString());
+    }
+    query.Close();
+    return rows;
+  }
+  static std::vector<std::pair<std::int64_t, std::string>> StoredPhones(const std::string& Path) {
+    return StoredRows(Path, "phone", "id", "phone");
   }
 
   // Compared without printing: a data file is kilobytes of mostly zeros.

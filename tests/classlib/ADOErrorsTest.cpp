@@ -116,6 +116,34 @@ TEST_F(QueryErrors, StatementsThatDoNotFitTheCallRaiseAndChangeNothing) {
   EXPECT_EQ(ReadBytes(path_), before);
 }
 
+TEST_F(QueryErrors, DeleteThatCannotBeDoneRaisesAndChangesNothing) {
+  Save({{1, "111"}, {2, "222"}}, {50, 1});
+  const std::string before = ReadBytes(path_);
+  query_.SetConnectionString(ConnectionStringFor(path_));
+  query_.SetSQL("select * from phone where id > 0");
+  query_.Open();
+  EXPECT_EQ(MessageOf([&] { query_.Delete(); }), "ADOQuery1: Cannot modify a read-only dataset");
+  query_.SetSQL("select * from phone");
+  query_.Open();
+  query_.Connection().BeginTrans();
+  query_.Delete();
+  query_.Delete();
+  EXPECT_EQ(MessageOf([&] { query_.Delete(); }),
+            "ADOQuery1: Cannot perform this operation on an empty dataset");
+  query_.Close();  // without a commit
+  EXPECT_EQ(ReadBytes(path_), before);
+
+  query_.SetConnectionString(ConnectionStringFor(path_));
+  query_.SetSQL("select * from phone");
+  query_.Open();
+  Exec({"delete from phone where id = 1"});  // behind the query's back
+  EXPECT_EQ(MessageOf([&] { query_.Delete(); }),
+            "ADOQuery1: Row cannot be located for updating. Some values may have been changed "
+            "since it was last read.");
+  query_.Close();
+  EXPECT_EQ(Load().phones, (std::vector<std::pair<int, std::string>>{{2, "222"}}));
+}
+
 TEST(ConnectionString, DataSourceRunsToTheLastPersistSecurityInfo) {
   struct Case {
     std::string connection;

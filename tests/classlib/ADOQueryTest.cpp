@@ -163,6 +163,43 @@ TEST_F(Query, WithoutTransactionAFailedSaveKeepsWhatWasPosted) {
   EXPECT_EQ(Load().phones, (Phones{{5, "5"}}));
 }
 
+// A walk deletes the rows it chooses: the row after a deleted one becomes current, and deleting
+// the last one ends the walk. Without a transaction each deletion is in the file at once.
+TEST_F(Query, DeleteInAWalkRemovesTheChosenRowsAndMovesOn) {
+  Exec({"insert into phone values (1, 'a')", "insert into phone values (2, 'b')",
+        "insert into phone values (2, 'c')", "insert into phone values (3, 'd')",
+        "insert into phone values (4, 'e')"});
+  query_.SetConnectionString(testsupport::ConnectionStringFor(path_));
+  query_.SetSQL("select * from phone");
+  query_.Open();
+  std::vector<std::string> walked;
+  while (!query_.Eof()) {
+    walked.push_back(query_.FieldByName("phone").AsString());
+    if (query_.FieldByName("id").AsInteger() % 2 == 0) {
+      query_.Delete();
+    } else {
+      query_.Next();
+    }
+  }
+  EXPECT_EQ(walked, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(query_.RecordCount(), 2);
+  EXPECT_EQ(Load().phones, (Phones{{1, "a"}, {3, "d"}}));
+
+  // A pending append is dropped, not written; then the current row goes.
+  query_.SetConnectionString(testsupport::ConnectionStringFor(path_));
+  query_.SetSQL("select * from phone");
+  query_.Open();
+  query_.Append();
+  query_.FieldByName("id").SetAsInteger(9);
+  query_.Delete();
+  EXPECT_EQ(query_.FieldByName("phone").AsString(), "d");
+  query_.Delete();
+  EXPECT_TRUE(query_.IsEmpty());
+  EXPECT_TRUE(query_.Eof());
+  query_.Close();
+  EXPECT_EQ(Load().phones, Phones{});
+}
+
 TEST_F(Query, AFieldIsSetOnlyWhileEditingOrAppending) {
   query_.SetConnectionString(testsupport::ConnectionStringFor(path_));
   query_.SetSQL("select * from phone");

@@ -51,7 +51,7 @@ class DataFile : public testing::Test {
     }
   }
 
-  // The save's sequence: delete every phone row, append one per number, then edit the first
+  // A save-like sequence: delete every phone row, append one per number, then edit the first
   // settings row (or start one). In a transaction when asked; always ends with the query closed.
   void Save(const std::map<int, std::string>& phones, Settings settings, bool transaction = true,
             const std::string& path = {}) {
