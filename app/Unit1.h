@@ -72,6 +72,9 @@ class TForm1 : public classlib::TForm {
   BYTE SendBuffer[500] = {};        // the sequencer's last frame
   std::int32_t PhonesReceived = 0;  // records stored during the current load
   std::int32_t PhonesSent = 0;      // records packed during the current write
+  // Ticks the phone write has waited on a Refused or EndOfData since its frame last went out; the
+  // wait is bounded like an unanswered frame.
+  std::int32_t TicksWaited = 0;
 
   // Port search state.
   std::int32_t SearchState = 0;  // 0 idle, 1 refresh, 2 open next, 3 probe, 4 check the answer

@@ -76,29 +76,36 @@ void WriteSettingsStep(TForm1& Form) {
   ShowStatus(*Form.StatusBar1, "Write parameters...");
 }
 
-// ReplyKind 1 is the go-ahead for the next frame. The frame whose scan passed the last slot is
-// awaited like every other, so completion is reported only once the controller has taken all of
-// it. A scan that found no number sends nothing and holds no frame (SendLength 0): the write is
-// complete at the next tick whatever arrives meanwhile, and no frame without a record is ever
-// sent or resent. ReplyKind 2 or 8, or 0 before any phone frame went out, waits for the next
-// block or a new command.
+// ReplyKind 1 is the go-ahead for the next frame. The first phone frame (TriesLeft still at its
+// start value) needs none: phase 2 saw the settings frame's Accepted, and no block that came since
+// takes it back. The frame whose scan passed the last slot is awaited like every other, so
+// completion is reported only once the controller has taken all of it. A scan that found no
+// number sends nothing and holds no frame (SendLength 0): the write is complete at the next tick
+// whatever arrives meanwhile, and no frame without a record is ever sent or resent. A Refused or
+// EndOfData halts the resends, but for no longer than the frame's transmissions would have taken:
+// then the write fails, as it does after an unanswered frame.
 void WritePhonesStep(TForm1& Form) {
   const int lastSlot = Form.Edition().LastSlot;
-  if (NextSlot > lastSlot && (Form.ReplyKind == ReplyAccepted || Form.SendLength == 0)) {
+  const bool goAhead = Form.ReplyKind == ReplyAccepted || Form.TriesLeft == kTransmissionsPerFrame;
+  if (NextSlot > lastSlot && (goAhead || Form.SendLength == 0)) {
     End(Form, "Write data complete...");
     return;
   }
-  if (Form.ReplyKind == ReplyOther && Form.TriesLeft < kTransmissionsPerFrame) {
+  if (!goAhead) {
+    if (Form.ReplyKind == ReplyRefused || Form.ReplyKind == ReplyEndOfData) {
+      if (++Form.TicksWaited >= kTransmissionsPerFrame) {
+        End(Form, "Write data failed, please try again...");
+      }
+      return;
+    }
     if (Form.TriesLeft <= 0) {
       End(Form, "Write data failed, please try again...");
       return;
     }
     Send(Form, static_cast<std::size_t>(Form.SendLength));
     --Form.TriesLeft;
+    Form.TicksWaited = 0;
     ShowStatus(*Form.StatusBar1, "Repeat write datas:" + IntToStr(Form.PhonesSent));
-    return;
-  }
-  if (Form.ReplyKind != ReplyAccepted) {
     return;
   }
   std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
@@ -119,6 +126,7 @@ void WritePhonesStep(TForm1& Form) {
   Send(Form, static_cast<std::size_t>(Form.SendLength));
   Form.ReplyKind = ReplyOther;
   Form.TriesLeft = kTransmissionsPerFrame - 1;
+  Form.TicksWaited = 0;
   ShowStatus(*Form.StatusBar1, "Write data:" + IntToStr(Form.PhonesSent));
 }
 
