@@ -24,7 +24,8 @@ const char kUsage[] =
     "  --help              show this text\n"
     "The platform root (device map) is $TAVKEL_ROOT, else $XDG_CONFIG_HOME/tavkel, else\n"
     "~/.config/tavkel. SIGINT, SIGTERM, SIGHUP and SIGQUIT end the program: it removes its\n"
-    "device-map entry and saves its state (with --state).\n";
+    "device-map entry and saves its state (with --state). A signal ignored when the program\n"
+    "starts (SIGHUP under nohup) stays ignored.\n";
 
 namespace {
 
