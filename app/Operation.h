@@ -27,6 +27,15 @@ enum TReplyKind : std::int32_t {
   ReplyEndOfData = 8,
 };
 
+// TForm1::SearchState: the step that Timer2's next tick takes in the automatic port search.
+enum TSearchState : std::int32_t {
+  SearchIdle = 0,
+  SearchRefresh = 1,
+  SearchOpenNext = 2,
+  SearchProbe = 3,
+  SearchCheck = 4,
+};
+
 // Transmissions a frame of the sequencer may have; TriesLeft at this value means the current
 // phase has sent nothing yet.
 inline constexpr std::int32_t kTransmissionsPerFrame = 3;

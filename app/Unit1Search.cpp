@@ -4,20 +4,13 @@
 #include <string>
 
 #include "app/Frames.h"
+#include "app/Operation.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 
 namespace app {
 
 namespace {
-
-enum : std::int32_t {
-  kSearchIdle = 0,
-  kSearchRefresh = 1,
-  kSearchOpenNext = 2,
-  kSearchProbe = 3,
-  kSearchCheck = 4,
-};
 
 // The platform's open call reads "//./NAME" as NAME; edition 1.4 writes names of more than four
 // characters that way.
@@ -27,43 +20,43 @@ constexpr const char* kDevicePrefix = "//./";
 }  // namespace
 
 void TForm1::SpeedButton1Click(TObject*) {
-  if (SearchState != kSearchIdle) {
+  if (SearchState != SearchIdle) {
     return;
   }
-  SearchState = kSearchRefresh;
+  SearchState = SearchRefresh;
   Timer2->SetEnabled(true);
 }
 
 void TForm1::Timer2Timer(TObject*) {
   switch (SearchState) {
-    case kSearchRefresh:
+    case SearchRefresh:
       // A refresh that raises would raise again on every tick; the search ends instead, and the
       // error reaches the error box once.
       try {
         Form2->BitBtn2Click(Form2);
       } catch (...) {
-        SearchState = kSearchIdle;
+        SearchState = SearchIdle;
         Timer2->SetEnabled(false);
         throw;
       }
       SearchIndex = 0;
-      SearchState = kSearchOpenNext;
+      SearchState = SearchOpenNext;
       StatusBar1->Panel(0).SetText("Connecting...");
       break;
-    case kSearchOpenNext:
+    case SearchOpenNext:
       TryNextPort();
       break;
-    case kSearchProbe: {
+    case SearchProbe: {
       DeviceAnswered = FALSE;
       // The tick's own copy: the sequencer's SendBuffer may hold a frame it still has to resend.
       const ShortFrame probe = Probe();
       Comm1->SendData(probe.data(), static_cast<std::uint16_t>(probe.size()));
-      SearchState = kSearchCheck;
+      SearchState = SearchCheck;
       break;
     }
-    case kSearchCheck:
+    case SearchCheck:
       if (DeviceAnswered) {
-        SearchState = kSearchIdle;
+        SearchState = SearchIdle;
         PortOpened = TRUE;
         Timer2->SetEnabled(false);
         // Taken from the selection, not read by index: should the port dialog's Refresh have
@@ -71,7 +64,7 @@ void TForm1::Timer2Timer(TObject*) {
         Form2->ComboBox1->SetItemIndex(SearchIndex - 1);
         StatusBar1->Panel(0).SetText("Connect success(" + Form2->ComboBox1->Text() + ")");
       } else {
-        SearchState = kSearchOpenNext;
+        SearchState = SearchOpenNext;
         Comm1->ClosePort();
         PortOpened = FALSE;
       }
@@ -90,7 +83,7 @@ void TForm1::TryNextPort() {
     if (SearchIndex >= ports.Count()) {
       Comm1->ClosePort();
       PortOpened = FALSE;
-      SearchState = kSearchIdle;
+      SearchState = SearchIdle;
       Timer2->SetEnabled(false);
       StatusBar1->Panel(0).SetText("No connection");
       return;
@@ -106,7 +99,7 @@ void TForm1::TryNextPort() {
     StatusBar1->Panel(0).SetText("Connect to " + name);
     ++SearchIndex;
     Comm1->OpenPort();
-    SearchState = kSearchProbe;
+    SearchState = SearchProbe;
   } catch (...) {
   }
 }

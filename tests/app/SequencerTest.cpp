@@ -62,7 +62,9 @@ class Sequencer : public DeviceWindows {
 
 TEST_P(Sequencer, IdleTicksDoNothing) {
   Form().StatusBar1->Panel(0).SetText("before");
-  for (int phase : {0, 6, -1}) {
+  // Idle, and values beyond the phases.
+  for (const app::TPhase phase :
+       {app::PhaseIdle, static_cast<app::TPhase>(6), static_cast<app::TPhase>(-1)}) {
     Form().Phase = phase;
     Ticks(3);
     EXPECT_EQ(Form().Phase, phase);
