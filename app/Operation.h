@@ -1,5 +1,6 @@
-// Values of the main window's operation state, shared by the device commands, the sequencer and
-// the reply decoder, and the one way they report progress.
+// Values of the main window's operation and port-search state, shared by the device commands,
+// the sequencer, the reply decoder and the port search, and ShowStatus, the one way the window
+// writes its status bar.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,8 @@ enum TSearchState : std::int32_t {
 // phase has sent nothing yet.
 inline constexpr std::int32_t kTransmissionsPerFrame = 3;
 
-// Progress and outcomes go to the status bar's single panel, each text replacing the last.
+// Progress and outcomes of the device operations, the port search and the port go to the status
+// bar's single panel, each text replacing the last.
 inline void ShowStatus(classlib::TStatusBar& Bar, const std::string& Text) {
   Bar.Panel(0).SetText(Text);
 }

@@ -37,8 +37,9 @@ class TForm1 : public classlib::TForm {
   classlib::TGroupBox* GroupBox2 = nullptr;
   classlib::TLabel* Label1 = nullptr;
   classlib::TLabel* Label2 = nullptr;
-  classlib::TEdit* Edit1 = nullptr;          // relay timeout in ms, as text
-  classlib::TCheckBox* CheckBox1 = nullptr;  // external disconnection; only loads change it
+  classlib::TEdit* Edit1 = nullptr;  // relay timeout in ms, as text
+  // External disconnection. Disabled: only the loads and "Crear All" change it.
+  classlib::TCheckBox* CheckBox1 = nullptr;
   classlib::TGroupBox* GroupBox3 = nullptr;
   classlib::TBitBtn* BitBtn1 = nullptr;          // "Load From File..."
   classlib::TBitBtn* BitBtn2 = nullptr;          // "Write To File..."

@@ -41,7 +41,7 @@ void TForm1::Timer2Timer(TObject*) {
       }
       SearchIndex = 0;
       SearchState = SearchOpenNext;
-      StatusBar1->Panel(0).SetText("Connecting...");
+      ShowStatus(*StatusBar1, "Connecting...");
       break;
     case SearchOpenNext:
       TryNextPort();
@@ -62,7 +62,7 @@ void TForm1::Timer2Timer(TObject*) {
         // Taken from the selection, not read by index: should the port dialog's Refresh have
         // shortened the list meanwhile, nothing is selected and the status names nothing.
         Form2->ComboBox1->SetItemIndex(SearchIndex - 1);
-        StatusBar1->Panel(0).SetText("Connect success(" + Form2->ComboBox1->Text() + ")");
+        ShowStatus(*StatusBar1, "Connect success(" + Form2->ComboBox1->Text() + ")");
       } else {
         SearchState = SearchOpenNext;
         Comm1->ClosePort();
@@ -76,7 +76,7 @@ void TForm1::Timer2Timer(TObject*) {
 
 // A candidate that cannot be opened (missing, busy) is expected: it costs its tick and nothing
 // else, so every exception stops here without a message. SearchIndex moves on before the open,
-// so a failed open leaves the search in state 2 with the next entry up.
+// so a failed open leaves the search in SearchOpenNext with the next entry up.
 void TForm1::TryNextPort() {
   try {
     classlib::TComboItems ports = Form2->ComboBox1->Items();
@@ -85,7 +85,7 @@ void TForm1::TryNextPort() {
       PortOpened = FALSE;
       SearchState = SearchIdle;
       Timer2->SetEnabled(false);
-      StatusBar1->Panel(0).SetText("No connection");
+      ShowStatus(*StatusBar1, "No connection");
       return;
     }
     Comm1->ClosePort();
@@ -96,7 +96,7 @@ void TForm1::TryNextPort() {
     } else {
       Comm1->SetCommName(name);
     }
-    StatusBar1->Panel(0).SetText("Connect to " + name);
+    ShowStatus(*StatusBar1, "Connect to " + name);
     ++SearchIndex;
     Comm1->OpenPort();
     SearchState = SearchProbe;

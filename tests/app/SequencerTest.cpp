@@ -285,8 +285,8 @@ TEST_P(Sequencer, UnansweredPhoneFrameIsResentTwiceThenFails) {
   }
 }
 
-// Phase 2 has seen the settings frame's Accepted: no block that comes before the next tick takes
-// it back, so the first phone frame goes out and the write goes on to the end.
+// The settings step has seen the settings frame's Accepted: no block that comes before the next
+// tick takes it back, so the first phone frame goes out and the write goes on to the end.
 TEST_P(Sequencer, FirstPhoneFrameGoesOutWhateverCameAfterTheSettingsAccepted) {
   for (const bool withNumbers : {true, false}) {
     for (const auto& [name, stray] : kEveryKindOfBlock) {
