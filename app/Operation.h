@@ -1,5 +1,6 @@
-// Values of the main window's operation state, shared by the device commands, the sequencer and
-// the reply decoder, and the one way they report progress.
+// Values of the main window's operation and port-search state, shared by the device commands,
+// the sequencer, the reply decoder and the port search, and ShowStatus, the one way the window
+// writes its status bar.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +28,21 @@ enum TReplyKind : std::int32_t {
   ReplyEndOfData = 8,
 };
 
+// TForm1::SearchState: the step that Timer2's next tick takes in the automatic port search.
+enum TSearchState : std::int32_t {
+  SearchIdle = 0,
+  SearchRefresh = 1,
+  SearchOpenNext = 2,
+  SearchProbe = 3,
+  SearchCheck = 4,
+};
+
 // Transmissions a frame of the sequencer may have; TriesLeft at this value means the current
 // phase has sent nothing yet.
 inline constexpr std::int32_t kTransmissionsPerFrame = 3;
 
-// Progress and outcomes go to the status bar's single panel, each text replacing the last.
+// Progress and outcomes of the device operations, the port search and the port go to the status
+// bar's single panel, each text replacing the last.
 inline void ShowStatus(classlib::TStatusBar& Bar, const std::string& Text) {
   Bar.Panel(0).SetText(Text);
 }

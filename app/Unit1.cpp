@@ -103,7 +103,7 @@ void TForm1::WireFields() {
 
 void TForm1::FormCreate(TObject*) {
   PhonesExpected = 0;
-  Phase = 0;
+  Phase = PhaseIdle;
   TriesLeft = 0;
   PortOpened = FALSE;
   DeviceAnswered = FALSE;

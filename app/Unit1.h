@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Edition.h"
+#include "app/Operation.h"
 #include "classlib/ADOQuery.h"
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
@@ -36,8 +37,9 @@ class TForm1 : public classlib::TForm {
   classlib::TGroupBox* GroupBox2 = nullptr;
   classlib::TLabel* Label1 = nullptr;
   classlib::TLabel* Label2 = nullptr;
-  classlib::TEdit* Edit1 = nullptr;          // relay timeout in ms, as text
-  classlib::TCheckBox* CheckBox1 = nullptr;  // external disconnection; only loads change it
+  classlib::TEdit* Edit1 = nullptr;  // relay timeout in ms, as text
+  // External disconnection. Disabled: only the loads and "Crear All" change it.
+  classlib::TCheckBox* CheckBox1 = nullptr;
   classlib::TGroupBox* GroupBox3 = nullptr;
   classlib::TBitBtn* BitBtn1 = nullptr;          // "Load From File..."
   classlib::TBitBtn* BitBtn2 = nullptr;          // "Write To File..."
@@ -64,18 +66,20 @@ class TForm1 : public classlib::TForm {
   // Numbers the controller still announces during a load; a value above the last slot is an
   // announcement beyond the table, which bounds nothing.
   std::uint16_t PhonesExpected = 0;
-  std::int32_t ReplyKind = 0;  // last block: 0 other, 1 Accepted, 2 Refused, 8 EndOfData
-  std::int32_t Phase =
-      0;  // 0 idle, 1 load, 2 write settings, 3 write phones, 4 get, 5 set password
-  std::int32_t TriesLeft = 0;       // transmissions still allowed for the current frame
-  std::int32_t SendLength = 0;      // length of the frame in SendBuffer, for resends
-  BYTE SendBuffer[500] = {};        // the sequencer's last frame
-  std::int32_t PhonesReceived = 0;  // records stored during the current load
-  std::int32_t PhonesSent = 0;      // records packed during the current write
+  TReplyKind ReplyKind = ReplyOther;  // the last block received
+  TPhase Phase = PhaseIdle;           // the operation that Timer1 carries out
+  std::int32_t TriesLeft = 0;         // transmissions still allowed for the current frame
+  std::int32_t SendLength = 0;        // length of the frame in SendBuffer, for resends
+  BYTE SendBuffer[500] = {};          // the sequencer's last frame
+  std::int32_t PhonesReceived = 0;    // records stored during the current load
+  std::int32_t PhonesSent = 0;        // records packed during the current write
+  // Ticks the phone write has waited on a Refused or EndOfData since its frame last went out; the
+  // wait is bounded like an unanswered frame.
+  std::int32_t TicksWaited = 0;
 
   // Port search state.
-  std::int32_t SearchState = 0;  // 0 idle, 1 refresh, 2 open next, 3 probe, 4 check the answer
-  std::int32_t SearchIndex = 0;  // next entry of the detected-port list to try
+  TSearchState SearchState = SearchIdle;  // the step of Timer2's next tick
+  std::int32_t SearchIndex = 0;           // next entry of the detected-port list to try
 
   BOOL DeviceAnswered = FALSE;  // an Accepted reply came since the search's last probe
 

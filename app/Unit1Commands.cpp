@@ -34,7 +34,7 @@ void Protected(TForm1& Form, F&& Steps) {
 
 // "Load From Device".
 void TForm1::BitBtn3Click(TObject*) {
-  if (SearchState != 0) {
+  if (SearchState != SearchIdle) {
     Abort();
   }
   Protected(*this, [this] {
@@ -52,7 +52,7 @@ void TForm1::BitBtn3Click(TObject*) {
 // "Write To Device". The converted timeout is not kept: the settings frame reads Edit1 again.
 // No lower bound is tested here.
 void TForm1::BitBtn4Click(TObject*) {
-  if (SearchState != 0) {
+  if (SearchState != SearchIdle) {
     Abort();
   }
   int relayTimeout = 0;

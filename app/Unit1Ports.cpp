@@ -1,5 +1,6 @@
 // The main window's side of the port choice: the first filling of the detected-port list, the
 // reopen before each device operation with its failure box, "Configure Port..." and the hang-up.
+#include "app/Operation.h"
 #include "app/PortList.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
@@ -40,7 +41,7 @@ void TForm1::BitBtn6Click(TObject*) {
 void TForm1::Comm1RequestHangup(TObject*) {
   Comm1->ClosePort();
   PortOpened = FALSE;
-  StatusBar1->Panel(0).SetText("Serial error.");
+  ShowStatus(*StatusBar1, "Serial error.");
 }
 
 }  // namespace app

@@ -4,20 +4,13 @@
 #include <string>
 
 #include "app/Frames.h"
+#include "app/Operation.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 
 namespace app {
 
 namespace {
-
-enum : std::int32_t {
-  kSearchIdle = 0,
-  kSearchRefresh = 1,
-  kSearchOpenNext = 2,
-  kSearchProbe = 3,
-  kSearchCheck = 4,
-};
 
 // The platform's open call reads "//./NAME" as NAME; edition 1.4 writes names of more than four
 // characters that way.
@@ -27,51 +20,51 @@ constexpr const char* kDevicePrefix = "//./";
 }  // namespace
 
 void TForm1::SpeedButton1Click(TObject*) {
-  if (SearchState != kSearchIdle) {
+  if (SearchState != SearchIdle) {
     return;
   }
-  SearchState = kSearchRefresh;
+  SearchState = SearchRefresh;
   Timer2->SetEnabled(true);
 }
 
 void TForm1::Timer2Timer(TObject*) {
   switch (SearchState) {
-    case kSearchRefresh:
+    case SearchRefresh:
       // A refresh that raises would raise again on every tick; the search ends instead, and the
       // error reaches the error box once.
       try {
         Form2->BitBtn2Click(Form2);
       } catch (...) {
-        SearchState = kSearchIdle;
+        SearchState = SearchIdle;
         Timer2->SetEnabled(false);
         throw;
       }
       SearchIndex = 0;
-      SearchState = kSearchOpenNext;
-      StatusBar1->Panel(0).SetText("Connecting...");
+      SearchState = SearchOpenNext;
+      ShowStatus(*StatusBar1, "Connecting...");
       break;
-    case kSearchOpenNext:
+    case SearchOpenNext:
       TryNextPort();
       break;
-    case kSearchProbe: {
+    case SearchProbe: {
       DeviceAnswered = FALSE;
       // The tick's own copy: the sequencer's SendBuffer may hold a frame it still has to resend.
       const ShortFrame probe = Probe();
       Comm1->SendData(probe.data(), static_cast<std::uint16_t>(probe.size()));
-      SearchState = kSearchCheck;
+      SearchState = SearchCheck;
       break;
     }
-    case kSearchCheck:
+    case SearchCheck:
       if (DeviceAnswered) {
-        SearchState = kSearchIdle;
+        SearchState = SearchIdle;
         PortOpened = TRUE;
         Timer2->SetEnabled(false);
         // Taken from the selection, not read by index: should the port dialog's Refresh have
         // shortened the list meanwhile, nothing is selected and the status names nothing.
         Form2->ComboBox1->SetItemIndex(SearchIndex - 1);
-        StatusBar1->Panel(0).SetText("Connect success(" + Form2->ComboBox1->Text() + ")");
+        ShowStatus(*StatusBar1, "Connect success(" + Form2->ComboBox1->Text() + ")");
       } else {
-        SearchState = kSearchOpenNext;
+        SearchState = SearchOpenNext;
         Comm1->ClosePort();
         PortOpened = FALSE;
       }
@@ -83,16 +76,16 @@ void TForm1::Timer2Timer(TObject*) {
 
 // A candidate that cannot be opened (missing, busy) is expected: it costs its tick and nothing
 // else, so every exception stops here without a message. SearchIndex moves on before the open,
-// so a failed open leaves the search in state 2 with the next entry up.
+// so a failed open leaves the search in SearchOpenNext with the next entry up.
 void TForm1::TryNextPort() {
   try {
     classlib::TComboItems ports = Form2->ComboBox1->Items();
     if (SearchIndex >= ports.Count()) {
       Comm1->ClosePort();
       PortOpened = FALSE;
-      SearchState = kSearchIdle;
+      SearchState = SearchIdle;
       Timer2->SetEnabled(false);
-      StatusBar1->Panel(0).SetText("No connection");
+      ShowStatus(*StatusBar1, "No connection");
       return;
     }
     Comm1->ClosePort();
@@ -103,10 +96,10 @@ void TForm1::TryNextPort() {
     } else {
       Comm1->SetCommName(name);
     }
-    StatusBar1->Panel(0).SetText("Connect to " + name);
+    ShowStatus(*StatusBar1, "Connect to " + name);
     ++SearchIndex;
     Comm1->OpenPort();
-    SearchState = kSearchProbe;
+    SearchState = SearchProbe;
   } catch (...) {
   }
 }

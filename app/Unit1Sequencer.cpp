@@ -1,6 +1,7 @@
 // The device operation sequencer: each tick of Timer1 performs at most one step of the current
-// operation. It sends at most one frame, never waits, and alone decides when a frame is resent
-// and when an operation has succeeded or failed; the reply decoder only records what came back.
+// operation. It sends at most one frame, never waits, and decides when a frame is resent and when
+// an operation has succeeded or failed. The reply decoder records what came back; its one say in
+// the course of an operation is that a SettingsReply ends whatever runs.
 #include <algorithm>
 #include <cstring>
 
@@ -49,8 +50,8 @@ void WriteSettingsStep(TForm1& Form) {
   const bool sent = Form.TriesLeft < kTransmissionsPerFrame;
   if (sent && Form.ReplyKind == ReplyAccepted) {
     ShowStatus(*Form.StatusBar1, "Write telephone numbers...");
-    Form.TriesLeft = kTransmissionsPerFrame;
-    Form.Phase = PhaseWritePhones;  // ReplyKind stays 1: the go-ahead for the first phone frame
+    Form.TriesLeft = kTransmissionsPerFrame;  // the go-ahead for the first phone frame
+    Form.Phase = PhaseWritePhones;
     return;
   }
   if (sent) {
@@ -76,29 +77,36 @@ void WriteSettingsStep(TForm1& Form) {
   ShowStatus(*Form.StatusBar1, "Write parameters...");
 }
 
-// ReplyKind 1 is the go-ahead for the next frame. The frame whose scan passed the last slot is
-// awaited like every other, so completion is reported only once the controller has taken all of
-// it. A scan that found no number sends nothing and holds no frame (SendLength 0): the write is
-// complete at the next tick whatever arrives meanwhile, and no frame without a record is ever
-// sent or resent. ReplyKind 2 or 8, or 0 before any phone frame went out, waits for the next
-// block or a new command.
+// An Accepted is the go-ahead for the next frame. The first phone frame (TriesLeft still at its
+// start value) needs none: the settings step saw the settings frame's Accepted, and no block that
+// came since takes it back. The frame whose scan passed the last slot is awaited like every other,
+// so completion is reported only once the controller has taken all of it. A scan that found no
+// number sends nothing and holds no frame (SendLength 0): the write is complete at the next tick
+// whatever arrives meanwhile, and no frame without a record is ever sent or resent. A Refused or
+// EndOfData halts the resends, but for no longer than the frame's transmissions would have taken:
+// then the write fails, as it does after an unanswered frame.
 void WritePhonesStep(TForm1& Form) {
   const int lastSlot = Form.Edition().LastSlot;
-  if (NextSlot > lastSlot && (Form.ReplyKind == ReplyAccepted || Form.SendLength == 0)) {
+  const bool goAhead = Form.ReplyKind == ReplyAccepted || Form.TriesLeft == kTransmissionsPerFrame;
+  if (NextSlot > lastSlot && (goAhead || Form.SendLength == 0)) {
     End(Form, "Write data complete...");
     return;
   }
-  if (Form.ReplyKind == ReplyOther && Form.TriesLeft < kTransmissionsPerFrame) {
+  if (!goAhead) {
+    if (Form.ReplyKind == ReplyRefused || Form.ReplyKind == ReplyEndOfData) {
+      if (++Form.TicksWaited >= kTransmissionsPerFrame) {
+        End(Form, "Write data failed, please try again...");
+      }
+      return;
+    }
     if (Form.TriesLeft <= 0) {
       End(Form, "Write data failed, please try again...");
       return;
     }
     Send(Form, static_cast<std::size_t>(Form.SendLength));
     --Form.TriesLeft;
+    Form.TicksWaited = 0;
     ShowStatus(*Form.StatusBar1, "Repeat write datas:" + IntToStr(Form.PhonesSent));
-    return;
-  }
-  if (Form.ReplyKind != ReplyAccepted) {
     return;
   }
   std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
@@ -119,6 +127,7 @@ void WritePhonesStep(TForm1& Form) {
   Send(Form, static_cast<std::size_t>(Form.SendLength));
   Form.ReplyKind = ReplyOther;
   Form.TriesLeft = kTransmissionsPerFrame - 1;
+  Form.TicksWaited = 0;
   ShowStatus(*Form.StatusBar1, "Write data:" + IntToStr(Form.PhonesSent));
 }
 

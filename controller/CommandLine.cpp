@@ -17,12 +17,15 @@ const char kUsage[] =
     "  --split MS          send each answer in two halves, MS milliseconds apart\n"
     "  --merge             send the SettingsReply and the first PhonesReply as one burst\n"
     "  --garbage           send a burst that forms no frame in place of each answer\n"
+    "  --stray MS          send one stray byte MS milliseconds after answering WriteSettings\n"
+    "  --refuse-phones     answer WritePhones with Refused, taking no number over\n"
     "  --hang-up N         drop the line at the Nth request, then publish a fresh device\n"
     "  --no-password-zero  end the PasswordReply without a zero byte before its end byte\n"
     "  --help              show this text\n"
     "The platform root (device map) is $TAVKEL_ROOT, else $XDG_CONFIG_HOME/tavkel, else\n"
     "~/.config/tavkel. SIGINT, SIGTERM, SIGHUP and SIGQUIT end the program: it removes its\n"
-    "device-map entry and saves its state (with --state).\n";
+    "device-map entry and saves its state (with --state). A signal ignored when the program\n"
+    "starts (SIGHUP under nohup) stays ignored.\n";
 
 namespace {
 
@@ -69,6 +72,11 @@ ProgramOptions ParseCommandLine(const std::vector<std::string_view>& args) {
       options.knobs.answer.mergeFirstPhones = true;
     } else if (option == "--garbage") {
       options.knobs.garbage = true;
+    } else if (option == "--stray") {
+      options.knobs.strayAfterSettings =
+          std::chrono::milliseconds(Integer(option, value(), 1, 600'000));
+    } else if (option == "--refuse-phones") {
+      options.knobs.answer.refusePhones = true;
     } else if (option == "--hang-up") {
       options.knobs.hangUpAt = Integer(option, value(), 1, 1'000'000);
     } else if (option == "--no-password-zero") {

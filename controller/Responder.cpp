@@ -3,10 +3,14 @@
 #include <algorithm>
 
 namespace controller {
+namespace {
 
-Bytes Responder::Acceptance(const AnswerKnobs& knobs) const {
-  return ShortReply(knobs.refuse ? ReplyCode::Refused : ReplyCode::Accepted);
+// The answer to a request that is taken over, or refused and not taken.
+Bytes Acceptance(bool refused) {
+  return ShortReply(refused ? ReplyCode::Refused : ReplyCode::Accepted);
 }
+
+}  // namespace
 
 Bytes Responder::NextPhones() {
   if (loadNext_ >= load_.size()) {
@@ -49,24 +53,26 @@ Answer Responder::Handle(const Request& request, const AnswerKnobs& knobs) {
         state_.externalDisconnection = request.externalDisconnection;
         state_.phones.clear();
       }
-      answer.frames.push_back(Acceptance(knobs));
+      answer.frames.push_back(Acceptance(knobs.refuse));
       break;
-    case RequestCode::WritePhones:
-      if (!knobs.refuse) {
+    case RequestCode::WritePhones: {
+      const bool refused = knobs.refuse || knobs.refusePhones;
+      if (!refused) {
         for (const auto& entry : request.phones) {
           state_.phones[entry.slot] = entry.number;
         }
       }
-      answer.frames.push_back(Acceptance(knobs));
+      answer.frames.push_back(Acceptance(refused));
       break;
+    }
     case RequestCode::SetPassword:
       if (!knobs.refuse) {
         state_.password = request.password;
       }
-      answer.frames.push_back(Acceptance(knobs));
+      answer.frames.push_back(Acceptance(knobs.refuse));
       break;
     case RequestCode::Probe:
-      answer.frames.push_back(Acceptance(knobs));
+      answer.frames.push_back(Acceptance(knobs.refuse));
       break;
     case RequestCode::GetPassword:
       answer.frames.push_back(PasswordReply(state_.password, knobs.passwordZeroByte));

@@ -13,6 +13,7 @@ namespace controller {
 // Knobs that change what is answered (those that change how it is sent are the link's).
 struct AnswerKnobs {
   bool refuse = false;            // Refused in place of every Accepted; the request is not taken
+  bool refusePhones = false;      // Refused in place of the Accepted for WritePhones only
   bool mergeFirstPhones = false;  // a ReadRequest gets its SettingsReply and first PhonesReply
   bool passwordZeroByte = true;   // PasswordReply carries a zero byte before its end byte
 };
@@ -39,7 +40,6 @@ class Responder {
 
  private:
   Bytes NextPhones();
-  Bytes Acceptance(const AnswerKnobs& knobs) const;
 
   ControllerState state_;
   bool loading_ = false;

@@ -17,6 +17,8 @@ namespace {
 
 // Ends in no EE and holds no reply: the tool's decoder takes it for no frame.
 const Bytes kGarbage = {0x55, 0xAA, 0x20, 0x00, 0x5A, 0xA5};
+// Line noise: alone in its block it is no frame either.
+const Bytes kStray = {0xFF};
 
 timespec Until(Clock::time_point deadline, Clock::time_point now) {
   const auto left = std::max(Clock::duration::zero(), deadline - now);
@@ -250,9 +252,15 @@ void SimulatedController::Answer(const Request& request, const Knobs& knobs,
     const auto half = static_cast<std::ptrdiff_t>(burst.size() / 2);
     pacer_.Queue(Bytes(burst.begin(), burst.begin() + half), start, kQuietBetweenAnswers);
     pacer_.Queue(Bytes(burst.begin() + half, burst.end()), start, knobs.splitPause);
-    return;
+  } else {
+    pacer_.Queue(std::move(burst), start, kQuietBetweenAnswers);
   }
-  pacer_.Queue(std::move(burst), start, kQuietBetweenAnswers);
+  if (request.code == RequestCode::WriteSettings &&
+      knobs.strayAfterSettings > std::chrono::milliseconds::zero()) {
+    Emit("-> " + Hex(kStray) + "  (stray byte, " +
+         std::to_string(knobs.strayAfterSettings.count()) + " ms after the answer)");
+    pacer_.Queue(kStray, start, knobs.strayAfterSettings);
+  }
 }
 
 void SimulatedController::WriteDue(Clock::time_point now) {

@@ -33,6 +33,8 @@ struct Knobs {
   bool silent = false;                      // requests are taken and logged, never answered
   std::chrono::milliseconds splitPause{0};  // > 0: each answer goes out in two halves this apart
   bool garbage = false;                     // a burst that forms no frame in place of each answer
+  // > 0: one stray byte this long after each answer to WriteSettings, a block of its own
+  std::chrono::milliseconds strayAfterSettings{0};
   int hangUpAt = 0;  // > 0: the hangUpAt-th request from now drops the line instead of an answer;
                      // a fresh pty is then published under the same name (once per setting)
 };

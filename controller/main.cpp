@@ -1,6 +1,7 @@
 // tavkel-controller: the simulated relay controller on a pseudo-terminal, until SIGINT, SIGTERM,
 // SIGHUP (its terminal closed) or SIGQUIT; then it removes its device-map entry and saves its
-// state into the state file, when one was named.
+// state into the state file, when one was named. A signal that was ignored when the program
+// started (SIGHUP under nohup) stays ignored.
 #include <signal.h>
 
 #include <iostream>
@@ -19,11 +20,15 @@ int main(int argc, char** argv) {
       std::cout << controller::kUsage;
       return 0;
     }
-    // Blocked before the serving thread starts, so only sigwait below takes them.
+    // Blocked before the serving thread starts, so only sigwait below takes them. A blocked
+    // signal stays pending even when ignored, so one the starter chose to ignore is left out.
     sigset_t stop;
     sigemptyset(&stop);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-      sigaddset(&stop, signal);
+      struct sigaction inherited {};
+      if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler != SIG_IGN) {
+        sigaddset(&stop, signal);
+      }
     }
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         Size <= app::kMaxFrameLength &&
         app::ReplyView(std::span(Data, Size)).Kind() == app::ReplyFrame::SettingsReply;
     form->Comm1ReceiveData(form->Comm1, Data, static_cast<std::uint16_t>(Size));
-    const std::int32_t kind = form->ReplyKind;
+    const app::TReplyKind kind = form->ReplyKind;
     Require(kind == app::ReplyOther || kind == app::ReplyAccepted || kind == app::ReplyRefused ||
                 kind == app::ReplyEndOfData,
             "ReplyKind");

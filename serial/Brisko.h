@@ -1,6 +1,6 @@
 // The serial-port component TComm: opens a named serial device for overlapped I/O, queues outgoing
-// blocks to its writer thread and turns what its reader thread reports into events on the thread
-// that owns it.
+// blocks to its writer thread and turns what its reader and writer threads report into events on
+// the thread that owns it.
 //
 // Blocks cross threads in one layout only: a LocalAlloc(LPTR) block of count + 1 bytes, count
 // bytes followed by a zero byte, owned by one thread at a time; ownership moves with the posted

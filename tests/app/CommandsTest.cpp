@@ -12,7 +12,10 @@ class Commands : public DeviceWindows {
  protected:
   // The operation state as a command leaves it.
   struct State {
-    std::int32_t phase, triesLeft, replyKind, nextSlot, phonesSent;
+    app::TPhase phase;
+    std::int32_t triesLeft;
+    app::TReplyKind replyKind;
+    std::int32_t nextSlot, phonesSent;
     bool timer;
     std::string status;
     bool operator==(const State&) const = default;
@@ -25,9 +28,9 @@ class Commands : public DeviceWindows {
   // Values no command sets, so that what a click changes shows.
   void Scramble() {
     app::TForm1& f = Form();
-    f.Phase = 3;
+    f.Phase = app::PhaseWritePhones;
     f.TriesLeft = 1;
-    f.ReplyKind = 2;
+    f.ReplyKind = app::ReplyRefused;
     app::NextSlot = 7;
     f.PhonesSent = 9;
     f.StatusBar1->Panel(0).SetText("before");
@@ -50,10 +53,18 @@ TEST_P(Commands, EachCommandGivesItsStartValues) {
     State expected;
   };
   const Case cases[] = {
-      {"Load From Device", &app::TForm1::BitBtn3, {1, 3, 2, 7, 9, true, "Communications..."}},
-      {"Write To Device", &app::TForm1::BitBtn4, {2, 3, 0, 1, 0, true, "Communications..."}},
-      {"GET", &app::TForm1::BitBtn8, {4, 1, 2, 7, 9, true, "before"}},
-      {"SET", &app::TForm1::BitBtn7, {5, 3, 0, 7, 9, true, "before"}},
+      {"Load From Device",
+       &app::TForm1::BitBtn3,
+       {app::PhaseLoad, 3, app::ReplyRefused, 7, 9, true, "Communications..."}},
+      {"Write To Device",
+       &app::TForm1::BitBtn4,
+       {app::PhaseWriteSettings, 3, app::ReplyOther, 1, 0, true, "Communications..."}},
+      {"GET",
+       &app::TForm1::BitBtn8,
+       {app::PhaseGetPassword, 1, app::ReplyRefused, 7, 9, true, "before"}},
+      {"SET",
+       &app::TForm1::BitBtn7,
+       {app::PhaseSetPassword, 3, app::ReplyOther, 7, 9, true, "before"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -70,7 +81,7 @@ TEST_P(Commands, EachCommandGivesItsStartValues) {
 }
 
 TEST_P(Commands, LoadAndWriteDoNothingWhileASearchRuns) {
-  Form().SearchState = 2;
+  Form().SearchState = app::SearchOpenNext;
   SetNumber(1, "0612");
   for (classlib::TBitBtn* button : {Form().BitBtn3, Form().BitBtn4}) {
     Scramble();
@@ -83,7 +94,7 @@ TEST_P(Commands, LoadAndWriteDoNothingWhileASearchRuns) {
   EXPECT_EQ(Form().Phase, app::PhaseSetPassword);
   Form().BitBtn8->Click();
   EXPECT_EQ(Form().Phase, app::PhaseGetPassword);
-  EXPECT_EQ(Form().SearchState, 2);
+  EXPECT_EQ(Form().SearchState, app::SearchOpenNext);
   EXPECT_TRUE(dialogs_.Boxes.empty());
 }
 

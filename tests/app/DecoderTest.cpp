@@ -38,7 +38,7 @@ class Decoder : public DeviceWindows {
   std::string Cell(int Row) { return Form().StringGrid1->Cells(1, Row); }
   // A few fields the decoder must not touch when a block passes no test.
   struct Snapshot {
-    std::int32_t phase;
+    app::TPhase phase;
     std::uint16_t expected;
     std::string edit1, edit2, status, header;
     bool checked;
@@ -54,7 +54,7 @@ class Decoder : public DeviceWindows {
 
 TEST_P(Decoder, AcceptedIsTestedByCodeAndEndByteOnly) {
   for (const std::string& block : {kAccepted, Hex({0x00, 0x20, 0xEE}), Hex({0x55, 0x20, 0xEE})}) {
-    Form().ReplyKind = 0;
+    Form().ReplyKind = app::ReplyOther;
     Form().DeviceAnswered = FALSE;
     Receive(block);
     EXPECT_EQ(Form().ReplyKind, app::ReplyAccepted);

@@ -1,6 +1,6 @@
 // The real windows of each edition against the simulated controller over a pseudo-terminal, the
-// port found as the program finds it (the last listed one): load, write, password, a silent
-// controller and a hang-up.
+// port found as the program finds it (the last listed one): load, write, password, a silent or
+// refusing controller, a stray byte and a hang-up.
 #include <map>
 #include <mutex>
 
@@ -127,6 +127,54 @@ TEST_P(DeviceEndToEnd, FullWriteLeavesTheControllerHoldingExactlyTheTable) {
   EXPECT_TRUE(held.externalDisconnection);
   EXPECT_EQ(Requests("WriteSettings"), 1);
   EXPECT_EQ(Requests("WritePhones"), 2);
+}
+
+// Line noise after the settings frame's Accepted, between the tick that moves on to the numbers
+// and the next one: the controller has emptied its table, and the write still fills it.
+TEST_P(DeviceEndToEnd, StrayByteAfterTheSettingsAnswerStillWritesEveryNumber) {
+  const int last = Edition().LastSlot;
+  StartWith(controller::GeneratedState(20));
+  controller::Knobs knobs;
+  knobs.strayAfterSettings = std::chrono::milliseconds(600);  // about midway between the ticks
+  Controller().SetKnobs(knobs);
+  std::map<std::uint16_t, std::string> table;
+  for (int slot : {1, 2, 3, 40, 41, last - 1, last}) {
+    table[static_cast<std::uint16_t>(slot)] = "0612" + std::to_string(slot);
+    Form().StringGrid1->SetCells(1, slot, table[static_cast<std::uint16_t>(slot)]);
+  }
+  Form().BitBtn4->Click();
+  // Seen only when the stray byte came after the move to the numbers and before their first frame.
+  bool strayBeforeTheFirstFrame = false;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        strayBeforeTheFirstFrame |= Form().Phase == app::PhaseWritePhones &&
+                                    Form().TriesLeft == app::kTransmissionsPerFrame &&
+                                    Form().ReplyKind == app::ReplyOther;
+        return Status() == "Write data complete...";
+      },
+      10000))
+      << "the status shows \"" << Status() << "\"";
+  EXPECT_TRUE(strayBeforeTheFirstFrame) << "the stray byte missed its moment";
+  EXPECT_EQ(Controller().State().phones, table);
+  EXPECT_EQ(Requests("WritePhones"), 2);
+}
+
+// A controller that takes the settings frame (emptying its table) and refuses the numbers: the
+// user is told the write failed, as soon as an unanswered frame would have told.
+TEST_P(DeviceEndToEnd, RefusedPhoneFramesEndInTheFailureTextWithinTwoSeconds) {
+  StartWith(controller::GeneratedState(20));
+  controller::Knobs knobs;
+  knobs.answer.refusePhones = true;
+  Controller().SetKnobs(knobs);
+  for (int slot = 1; slot <= 7; ++slot) {
+    Form().StringGrid1->SetCells(1, slot, "555" + std::to_string(slot));
+  }
+  Form().BitBtn4->Click();
+  AwaitStatus("Write data:5");
+  AwaitStatus("Write data failed, please try again...", 2000);
+  EXPECT_EQ(Form().Phase, app::PhaseIdle);
+  EXPECT_EQ(Requests("WritePhones"), 1);
+  EXPECT_TRUE(Controller().State().phones.empty());
 }
 
 TEST_P(DeviceEndToEnd, GetAndSetThePassword) {

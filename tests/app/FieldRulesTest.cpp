@@ -249,7 +249,7 @@ TEST_P(FieldRules, ClearAllEmptiesTheTableAndResetsTheThreeSettings) {
   form.Edit2->SetText("1111");
   form.Label3->SetCaption("/tmp/work.mdb");
   form.StatusBar1->Panel(0).SetText("Receiving completed.");
-  form.Phase = 3;
+  form.Phase = app::PhaseWritePhones;
   form.BitBtn5->Click();
   for (int slot = 1; slot <= LastSlot(); ++slot) {
     ASSERT_EQ(form.StringGrid1->Cells(1, slot), "") << "row " << slot;
@@ -261,7 +261,7 @@ TEST_P(FieldRules, ClearAllEmptiesTheTableAndResetsTheThreeSettings) {
   EXPECT_EQ(form.Edit2->Text(), "7391");
   EXPECT_EQ(form.Label3->Caption(), "/tmp/work.mdb");
   EXPECT_EQ(form.StatusBar1->Shown(), "Receiving completed.");
-  EXPECT_EQ(form.Phase, 3);
+  EXPECT_EQ(form.Phase, app::PhaseWritePhones);
   EXPECT_TRUE(dialogs_.Boxes.empty());
 }
 

@@ -138,14 +138,14 @@ TEST_P(MainWindow, CreationResetsTheOperationStateAndThePortFlag) {
   app::TForm1 form(nullptr, Edition());
   EXPECT_EQ(app::PortOpened, FALSE);
   EXPECT_EQ(form.PhonesExpected, 0);
-  EXPECT_EQ(form.ReplyKind, 0);
-  EXPECT_EQ(form.Phase, 0);
+  EXPECT_EQ(form.ReplyKind, app::ReplyOther);
+  EXPECT_EQ(form.Phase, app::PhaseIdle);
   EXPECT_EQ(form.TriesLeft, 0);
   EXPECT_EQ(form.SendLength, 0);
   EXPECT_EQ(std::count(std::begin(form.SendBuffer), std::end(form.SendBuffer), 0), 500);
   EXPECT_EQ(form.PhonesReceived, 0);
   EXPECT_EQ(form.PhonesSent, 0);
-  EXPECT_EQ(form.SearchState, 0);
+  EXPECT_EQ(form.SearchState, app::SearchIdle);
   EXPECT_EQ(form.SearchIndex, 0);
   EXPECT_EQ(form.DeviceAnswered, FALSE);
   EXPECT_FALSE(form.Visible());

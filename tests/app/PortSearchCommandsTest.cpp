@@ -18,12 +18,13 @@ TEST_P(SearchAndCommands, LoadAndWriteAreRefusedSilentlyDuringASearchWhileGetAnd
   AddController("COM12");
   app::TForm1& form = Form();
   Click();
-  ASSERT_TRUE(PumpUntil([&] { return form.SearchState == 3; })) << "COM3 was never opened";
+  ASSERT_TRUE(PumpUntil([&] { return form.SearchState == app::SearchProbe; }))
+      << "COM3 was never opened";
 
   form.BitBtn3->Click();
   form.BitBtn4->Click();
   EXPECT_TRUE(dialogs_.Boxes.empty());
-  EXPECT_EQ(form.Phase, 0);
+  EXPECT_EQ(form.Phase, app::PhaseIdle);
   EXPECT_FALSE(form.Timer1->Enabled());
 
   form.BitBtn8->Click();
@@ -33,10 +34,10 @@ TEST_P(SearchAndCommands, LoadAndWriteAreRefusedSilentlyDuringASearchWhileGetAnd
     EXPECT_EQ(box.Text, "Can not open ");
     EXPECT_EQ(box.Caption, "Message");
   }
-  EXPECT_NE(form.SearchState, 0) << "a command ended the search";
+  EXPECT_NE(form.SearchState, app::SearchIdle) << "a command ended the search";
 
-  ASSERT_TRUE(PumpUntil([&] { return form.SearchState == 0; }, 20000));
-  EXPECT_EQ(trace_.back(), "0 Connect success(COM12) [" + LongPrefix() + "COM12]");
+  ASSERT_TRUE(PumpUntil([&] { return form.SearchState == app::SearchIdle; }, 20000));
+  EXPECT_EQ(trace_.back(), "idle Connect success(COM12) [" + LongPrefix() + "COM12]");
 }
 
 TEST_P(SearchAndCommands, ACommandAfterASuccessfulSearchUsesTheFoundPortWithoutReopening) {
@@ -44,7 +45,7 @@ TEST_P(SearchAndCommands, ACommandAfterASuccessfulSearchUsesTheFoundPortWithoutR
   state.password = "4321";
   AddController("COM12", {}, state);
   RunSearch();
-  ASSERT_EQ(trace_.back(), "0 Connect success(COM12) [" + LongPrefix() + "COM12]");
+  ASSERT_EQ(trace_.back(), "idle Connect success(COM12) [" + LongPrefix() + "COM12]");
   app::TForm1& form = Form();
   const HANDLE found = form.Comm1->PortHandle();
 

@@ -22,7 +22,8 @@ namespace app_test {
 
 class PortSearchWindows : public PortWindows {
  protected:
-  // A tick as it ended: "STATE STATUS", then " [COMMNAME]" while Comm1 is open.
+  // A tick as it ended: "STATE STATUS", then " [COMMNAME]" while Comm1 is open. STATE names the
+  // search's next step: idle, refresh, open, probe or check.
   using Trace = std::vector<std::string>;
 
   void SetUp() override {
@@ -83,7 +84,7 @@ class PortSearchWindows : public PortWindows {
   // Clicks the speed button and handles events until the search is idle again.
   void RunSearch() {
     Click();
-    ASSERT_TRUE(PumpUntil([&] { return Form().SearchState == 0; }, 20000))
+    ASSERT_TRUE(PumpUntil([&] { return Form().SearchState == app::SearchIdle; }, 20000))
         << "the search did not end; ticks so far:\n"
         << testing::PrintToString(trace_);
   }
@@ -94,7 +95,7 @@ class PortSearchWindows : public PortWindows {
 
   std::string Now() {
     app::TForm1& form = Form();
-    std::string tick = std::to_string(form.SearchState) + " " + form.StatusBar1->Panel(0).Text();
+    std::string tick = StateName(form.SearchState) + " " + form.StatusBar1->Panel(0).Text();
     if (form.Comm1->PortHandle() != nullptr) {
       tick += " [" + form.Comm1->CommName() + "]";
     }
@@ -106,6 +107,22 @@ class PortSearchWindows : public PortWindows {
   Trace trace_;
 
  private:
+  static std::string StateName(app::TSearchState State) {
+    switch (State) {
+      case app::SearchIdle:
+        return "idle";
+      case app::SearchRefresh:
+        return "refresh";
+      case app::SearchOpenNext:
+        return "open";
+      case app::SearchProbe:
+        return "probe";
+      case app::SearchCheck:
+        return "check";
+    }
+    return "state " + std::to_string(State);
+  }
+
   std::list<controller::PtyPair> silent_;
   std::vector<std::unique_ptr<controller::SimulatedController>> controllers_;
   HANDLE busy_ = nullptr;

@@ -22,8 +22,8 @@ TEST_P(PortSearch, TheFirstListedPortAnsweringIsFoundOnTheFourthTickAndStaysOpen
   controller::PtyPair& other = AddSilentPort("COM3");
   RunSearch();
 
-  EXPECT_EQ(trace_, (Trace{"2 Connecting...", "3 Connect to COM9 [COM9]",
-                           "4 Connect to COM9 [COM9]", "0 Connect success(COM9) [COM9]"}));
+  EXPECT_EQ(trace_, (Trace{"open Connecting...", "probe Connect to COM9 [COM9]",
+                           "check Connect to COM9 [COM9]", "idle Connect success(COM9) [COM9]"}));
   const app::TForm1& form = Form();
   EXPECT_FALSE(form.Timer2->Enabled());
   EXPECT_TRUE(app::PortOpened);
@@ -47,18 +47,18 @@ TEST_P(PortSearch, OnlyTheLastPortAnsweringIsFoundAfterEveryEarlierOneWasTriedIn
   const std::string com10 = " [" + LongPrefix() + "COM10]";
   const std::string com12 = " [" + LongPrefix() + "COM12]";
   EXPECT_EQ(trace_, (Trace{
-                        "2 Connecting...",
-                        "3 Connect to COM3 [COM3]",
-                        "4 Connect to COM3 [COM3]",
-                        "2 Connect to COM3",
-                        "2 Connect to COM4",
-                        "2 Connect to COM5",
-                        "3 Connect to COM10" + com10,
-                        "4 Connect to COM10" + com10,
-                        "2 Connect to COM10",
-                        "3 Connect to COM12" + com12,
-                        "4 Connect to COM12" + com12,
-                        "0 Connect success(COM12)" + com12,
+                        "open Connecting...",
+                        "probe Connect to COM3 [COM3]",
+                        "check Connect to COM3 [COM3]",
+                        "open Connect to COM3",
+                        "open Connect to COM4",
+                        "open Connect to COM5",
+                        "probe Connect to COM10" + com10,
+                        "check Connect to COM10" + com10,
+                        "open Connect to COM10",
+                        "probe Connect to COM12" + com12,
+                        "check Connect to COM12" + com12,
+                        "idle Connect success(COM12)" + com12,
                     }));
   EXPECT_EQ(Received(first), kProbe);
   EXPECT_EQ(Received(fourth), kProbe);
@@ -68,7 +68,7 @@ TEST_P(PortSearch, OnlyTheLastPortAnsweringIsFoundAfterEveryEarlierOneWasTriedIn
 
 TEST_P(PortSearch, AnEmptyListEndsWithNoConnectionOnTheSecondTick) {
   RunSearch();
-  EXPECT_EQ(trace_, (Trace{"2 Connecting...", "0 No connection"}));
+  EXPECT_EQ(trace_, (Trace{"open Connecting...", "idle No connection"}));
   EXPECT_FALSE(Form().Timer2->Enabled());
   EXPECT_FALSE(app::PortOpened);
 }
@@ -94,9 +94,9 @@ TEST_P(PortSearch, AnAnswerThatIsNotAcceptedWithinOneTickDoesNotCount) {
     simulated.SetKnobs(knobs);
     trace_.clear();
     RunSearch();
-    EXPECT_EQ(trace_,
-              (Trace{"2 Connecting...", "3 Connect to COM12" + com12, "4 Connect to COM12" + com12,
-                     "2 Connect to COM12", "0 No connection"}));
+    EXPECT_EQ(trace_, (Trace{"open Connecting...", "probe Connect to COM12" + com12,
+                             "check Connect to COM12" + com12, "open Connect to COM12",
+                             "idle No connection"}));
     EXPECT_FALSE(app::PortOpened);
     EXPECT_EQ(Form().Comm1->PortHandle(), nullptr);
     EXPECT_EQ(Detected().ItemIndex(), -1) << "an entry is selected after No connection";
@@ -107,16 +107,17 @@ TEST_P(PortSearch, AClickDuringASearchIsIgnoredAndOneWhenIdleStartsAfresh) {
   AddSilentPort("COM3");
   BeforeTick = [this] { Click(); };
   RunSearch();
-  EXPECT_EQ(trace_, (Trace{"2 Connecting...", "3 Connect to COM3 [COM3]",
-                           "4 Connect to COM3 [COM3]", "2 Connect to COM3", "0 No connection"}));
+  EXPECT_EQ(trace_,
+            (Trace{"open Connecting...", "probe Connect to COM3 [COM3]",
+                   "check Connect to COM3 [COM3]", "open Connect to COM3", "idle No connection"}));
 
   BeforeTick = nullptr;
   AddController("COM7");
   trace_.clear();
   RunSearch();
   ASSERT_FALSE(trace_.empty());
-  EXPECT_EQ(trace_.front(), "2 Connecting...");
-  EXPECT_EQ(trace_.back(), "0 Connect success(COM7) [COM7]");
+  EXPECT_EQ(trace_.front(), "open Connecting...");
+  EXPECT_EQ(trace_.back(), "idle Connect success(COM7) [COM7]");
   EXPECT_EQ(Detected().Items().Count(), 2) << "the second search did not refresh the list";
   EXPECT_EQ(Detected().ItemIndex(), 1);
 }
@@ -128,7 +129,7 @@ TEST_P(PortSearch, ARefreshThatFailsEndsTheSearchAndReportsOnce) {
   const std::string before = Form().StatusBar1->Panel(0).Text();
   RunSearch();
 
-  EXPECT_EQ(trace_, (Trace{"0 " + before}));
+  EXPECT_EQ(trace_, (Trace{"idle " + before}));
   EXPECT_FALSE(Form().Timer2->Enabled());
   ASSERT_EQ(dialogs_.Boxes.size(), 1u);
   EXPECT_NE(dialogs_.Boxes[0].Text.find("Invalid data type for '\\Device\\Odd'"), std::string::npos)
@@ -136,7 +137,7 @@ TEST_P(PortSearch, ARefreshThatFailsEndsTheSearchAndReportsOnce) {
 
   platform::ClearSerialCommTestValues();
   RunSearch();
-  EXPECT_EQ(trace_.back(), "0 No connection") << "the search could not start again";
+  EXPECT_EQ(trace_.back(), "idle No connection") << "the search could not start again";
 }
 
 TEST_P(PortSearch, TheSpeedButtonShowsAComputerWithAGreyedImage) {

@@ -166,8 +166,8 @@ TEST_P(PortSelection, HangupShowsSerialErrorAndTheNextOperationReopens) {
   Start();
   PortStep();
   ASSERT_TRUE(app::PortOpened);
-  Form().Phase = 3;
-  Form().SearchState = 2;
+  Form().Phase = app::PhaseWritePhones;
+  Form().SearchState = app::SearchOpenNext;
 
   ASSERT_TRUE(device.WaitForPendingEvent());
   ASSERT_TRUE(device.CompleteEvent(0));  // an empty event mask ends the reader with a hang-up
@@ -175,8 +175,8 @@ TEST_P(PortSelection, HangupShowsSerialErrorAndTheNextOperationReopens) {
       << "no hang-up reached the window";
   EXPECT_FALSE(app::PortOpened);
   EXPECT_TRUE(device.WaitForClosed());
-  EXPECT_EQ(Form().Phase, 3);
-  EXPECT_EQ(Form().SearchState, 2);
+  EXPECT_EQ(Form().Phase, app::PhaseWritePhones);
+  EXPECT_EQ(Form().SearchState, app::SearchOpenNext);
 
   PortStep();
   EXPECT_TRUE(app::PortOpened);

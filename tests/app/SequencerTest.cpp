@@ -23,13 +23,26 @@ std::string PhonesFrame(const std::vector<int>& Slots, F NumberOf) {
   return AsText(frame.Bytes());
 }
 
+// One block of each kind the sequencer tells apart, as strays that a test lets arrive.
+const struct {
+  const char* name;
+  std::string block;
+} kEveryKindOfBlock[] = {{"Accepted", kAccepted},
+                         {"Refused", kRefused},
+                         {"EndOfData", kEndOfData},
+                         {"one byte", Hex({0xFF})},
+                         {"unknown code", Hex({0xAA, 0x30, 0x00, 0xEE})}};
+
 std::string NumberOf(int Slot) {
   return "06" + std::to_string(1000000 + Slot);
 }
 
 class Sequencer : public DeviceWindows {
  protected:
-  void FillSlots(const std::vector<int>& Slots) {
+  // Makes Slots the only numbers of the table, each holding NumberOf(slot); relay timeout 1000.
+  void SetTable(const std::vector<int>& Slots) {
+    Form().BitBtn5->Click();  // "Crear All"
+    Form().Edit1->SetText("1000");
     for (int slot : Slots) {
       SetNumber(slot, NumberOf(slot));
     }
@@ -49,7 +62,9 @@ class Sequencer : public DeviceWindows {
 
 TEST_P(Sequencer, IdleTicksDoNothing) {
   Form().StatusBar1->Panel(0).SetText("before");
-  for (int phase : {0, 6, -1}) {
+  // Idle, and values beyond the phases.
+  for (const app::TPhase phase :
+       {app::PhaseIdle, static_cast<app::TPhase>(6), static_cast<app::TPhase>(-1)}) {
     Form().Phase = phase;
     Ticks(3);
     EXPECT_EQ(Form().Phase, phase);
@@ -137,22 +152,11 @@ TEST_P(Sequencer, EmptyTableWritesTheSettingsAndNoPhoneFrame) {
 // Once a scan has found no number the write is done: whatever block comes before the next tick,
 // that tick completes it, and no frame without a record ever goes out.
 TEST_P(Sequencer, ScanThatFindsNothingCompletesWhateverArrivesBeforeTheNextTick) {
-  const struct {
-    const char* name;
-    std::string block;
-  } strays[] = {{"Accepted", kAccepted},
-                {"Refused", kRefused},
-                {"EndOfData", kEndOfData},
-                {"one byte", Hex({0x00})},
-                {"unknown code", Hex({0xAA, 0x30, 0x00, 0xEE})}};
   for (const bool withNumbers : {true, false}) {
-    for (const auto& [name, stray] : strays) {
+    for (const auto& [name, stray] : kEveryKindOfBlock) {
       SCOPED_TRACE(std::string(withNumbers ? "numbers written, " : "empty table, ") + name);
-      Form().BitBtn5->Click();  // "Crear All"
-      Form().Edit1->SetText("1000");
-      if (withNumbers) {
-        FillSlots({1, 2, 3, 4, 5});  // a full frame: the scan stops after slot 5
-      }
+      // With numbers, a full frame: the scan stops after slot 5.
+      SetTable(withNumbers ? std::vector<int>{1, 2, 3, 4, 5} : std::vector<int>{});
       StartPhoneWrite();
       if (withNumbers) {
         Tick();
@@ -196,13 +200,11 @@ TEST_P(Sequencer, WritesEachTableInFramesOfFiveWithEveryFrameAwaited) {
   };
   for (const WriteCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Form().BitBtn5->Click();  // "Crear All"
-    Form().Edit1->SetText("1000");
     std::vector<int> filled;
     for (int slot : c.filled) {
       filled.push_back(Resolve(slot, LastSlot()));
     }
-    FillSlots(filled);
+    SetTable(filled);
     StartPhoneWrite();
     int sentSoFar = 0;
     for (const std::vector<int>& frame : c.frames) {
@@ -253,8 +255,6 @@ TEST_P(Sequencer, UnansweredPhoneFrameIsResentTwiceThenFails) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Form().BitBtn5->Click();
-    Form().Edit1->SetText("1000");
     std::vector<int> filled;
     std::vector<int> frame;
     for (int s : c.filled) {
@@ -263,7 +263,7 @@ TEST_P(Sequencer, UnansweredPhoneFrameIsResentTwiceThenFails) {
     for (int s : c.frame) {
       frame.push_back(Resolve(s, LastSlot()));
     }
-    FillSlots(filled);
+    SetTable(filled);
     StartPhoneWrite();
     Tick();
     const std::string sent = PhonesFrame(frame, NumberOf);
@@ -285,30 +285,94 @@ TEST_P(Sequencer, UnansweredPhoneFrameIsResentTwiceThenFails) {
   }
 }
 
-TEST_P(Sequencer, RefusedHaltsThePhoneWriteUntilTheNextBlock) {
-  FillSlots({1, 2, 3, 4, 5, 6});
-  StartPhoneWrite();
-  Tick();
-  const Frames first{PhonesFrame({1, 2, 3, 4, 5}, NumberOf)};
-  ASSERT_EQ(Sent(), first);
-  Receive(kRefused);
-  Ticks(5);
-  EXPECT_EQ(Sent(), Frames{});
-  EXPECT_EQ(Status(), "Write data:5");
-  EXPECT_EQ(Form().Phase, app::PhaseWritePhones);
+// The settings step has seen the settings frame's Accepted: no block that comes before the next
+// tick takes it back, so the first phone frame goes out and the write goes on to the end.
+TEST_P(Sequencer, FirstPhoneFrameGoesOutWhateverCameAfterTheSettingsAccepted) {
+  for (const bool withNumbers : {true, false}) {
+    for (const auto& [name, stray] : kEveryKindOfBlock) {
+      SCOPED_TRACE(std::string(withNumbers ? "numbers, " : "empty table, ") + name);
+      SetTable(withNumbers ? std::vector<int>{1, 2} : std::vector<int>{});
+      StartPhoneWrite();
+      Receive(stray);
+      Tick();
+      if (withNumbers) {
+        EXPECT_EQ(Sent(), Frames{PhonesFrame({1, 2}, NumberOf)});
+        EXPECT_EQ(Status(), "Write data:2");
+        Receive(kAccepted);
+        Tick();  // the scan reaches the end without a further number
+      }
+      EXPECT_EQ(Sent(), Frames{});
+      Tick();
+      EXPECT_EQ(Status(), "Write data complete...");
+      EXPECT_EQ(Form().Phase, app::PhaseIdle);
+    }
+  }
+}
 
-  // Any block other than Accepted, Refused or EndOfData lets the resends go on.
-  Receive(Hex({0x00}));
-  Tick();
-  EXPECT_EQ(Sent(), first);
-  EXPECT_EQ(Status(), "Repeat write datas:5");
-  Receive(kRefused);
-  Tick();
-  EXPECT_EQ(Sent(), Frames{});
-  Receive(kAccepted);
-  Tick();
-  EXPECT_EQ(Sent(), Frames{PhonesFrame({6}, NumberOf)});
-  EXPECT_EQ(Status(), "Write data:6");
+// A Refused or EndOfData answer to a phone frame halts the resends for at most as many ticks as a
+// frame has transmissions; an Accepted within them carries the write on, and any other block
+// lets the resends go on with the transmissions the frame has left, each starting a new wait.
+// Scripts after the first frame (slots 1 to 5) went out: A, R, E and N receive Accepted,
+// Refused, EndOfData and a byte of noise; a tick is '.' (nothing sent, the write goes on), 's'
+// (the frame resent), 'f' (the next frame sent) or 'x' (the write fails).
+TEST_P(Sequencer, RefusedHaltsThePhoneWriteForAtMostThreeTicks) {
+  const struct {
+    const char* name;
+    const char* script;
+  } cases[] = {
+      {"Refused, then no further block", "R..x"},
+      {"EndOfData, then no further block", "E..x"},
+      {"a second Refused extends nothing", "R.R.x"},
+      {"Accepted on the last tick of the wait", "R..Af"},
+      {"noise resumes the resends", "R.Nssx"},
+      {"Refused after a resend waits anew", "sR..x"},
+      {"Refused after the last resend", "ssR..x"},
+  };
+  SetTable({1, 2, 3, 4, 5, 6});
+  const Frames first{PhonesFrame({1, 2, 3, 4, 5}, NumberOf)};
+  for (const auto& [name, script] : cases) {
+    SCOPED_TRACE(name);
+    StartPhoneWrite();
+    Tick();
+    ASSERT_EQ(Sent(), first);
+    std::string status = "Write data:5";
+    for (const char* step = script; *step != '\0'; ++step) {
+      SCOPED_TRACE(std::string("at '") + *step + "' of " + script);
+      switch (*step) {
+        case 'A':
+          Receive(kAccepted);
+          continue;
+        case 'R':
+          Receive(kRefused);
+          continue;
+        case 'E':
+          Receive(kEndOfData);
+          status = "Receiving completed.";
+          continue;
+        case 'N':
+          Receive(Hex({0xFF}));
+          continue;
+        default:
+          break;
+      }
+      Tick();
+      if (*step == '.') {
+        EXPECT_EQ(Sent(), Frames{});
+        EXPECT_EQ(Form().Phase, app::PhaseWritePhones);
+      } else if (*step == 's') {
+        EXPECT_EQ(Sent(), first);
+        status = "Repeat write datas:5";
+      } else if (*step == 'f') {
+        EXPECT_EQ(Sent(), Frames{PhonesFrame({6}, NumberOf)});
+        status = "Write data:6";
+      } else {
+        EXPECT_EQ(Sent(), Frames{});
+        EXPECT_EQ(Form().Phase, app::PhaseIdle);
+        status = "Write data failed, please try again...";
+      }
+      EXPECT_EQ(Status(), status);
+    }
+  }
 }
 
 // A late answer to something earlier, between the click and the first tick, counts for nothing.
@@ -383,7 +447,7 @@ TEST_P(Sequencer, AcceptedForAnyTransmissionOfSetSucceeds) {
 }
 
 TEST_P(Sequencer, CommandReplacesTheRunningOperation) {
-  FillSlots({1, 2, 3, 4, 5, 6, 7});
+  SetTable({1, 2, 3, 4, 5, 6, 7});
   StartPhoneWrite();
   Tick();
   Sent();
@@ -404,7 +468,7 @@ TEST_P(Sequencer, CommandReplacesTheRunningOperation) {
 }
 
 TEST_P(Sequencer, SettingsReplyEndsAWriteWithoutAText) {
-  FillSlots({1, 2, 3, 4, 5, 6});
+  SetTable({1, 2, 3, 4, 5, 6});
   StartPhoneWrite();
   Tick();
   Sent();

@@ -209,17 +209,33 @@ TEST_F(Link, RefuseKnobRefusesAndTakesNothingOver) {
   EXPECT_EQ(simulated_->State(), before);
 }
 
-TEST_F(Link, SplitKnobBreaksTheAnswerByAPauseLongerThanTheReadInterval) {
+// Each knob sends a second block after a pause longer than the tool's read interval: the second
+// half of the answer, or a stray byte that follows the answer to WriteSettings alone.
+TEST_F(Link, SplitAndStrayKnobsSendASecondBlockAfterTheirPause) {
   Start(controller::ControllerState{});
-  SetKnobs([](controller::Knobs& k) { k.splitPause = 250ms; });
   auto line = Open();
-  line->Send(kWriteSettings);
-  const auto first = line->ReadBlock(1s);
-  const auto second = line->ReadBlock(1s);
-  ASSERT_TRUE(first && second);
-  EXPECT_EQ(first->bytes, (Bytes{0xAA, 0x20}));
-  EXPECT_EQ(second->bytes, (Bytes{0x00, 0xEE}));
-  EXPECT_GT(second->first - first->last, 200ms);
+  const struct {
+    const char* name;
+    void (*knob)(controller::Knobs&);
+    Bytes first;
+    Bytes second;
+  } cases[] = {
+      {"split", [](controller::Knobs& k) { k.splitPause = 250ms; }, {0xAA, 0x20}, {0x00, 0xEE}},
+      {"stray", [](controller::Knobs& k) { k.strayAfterSettings = 250ms; }, kAccepted, {0xFF}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetKnobs(c.knob);
+    line->Send(kWriteSettings);
+    const auto first = line->ReadBlock(1s);
+    const auto second = line->ReadBlock(1s);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->bytes, c.first);
+    EXPECT_EQ(second->bytes, c.second);
+    EXPECT_GT(second->first - first->last, 200ms);
+  }
+  EXPECT_EQ(line->Exchange(kProbe), kAccepted);
+  EXPECT_EQ(line->ReadBlock(400ms), std::nullopt) << "a stray byte after a Probe's answer";
 }
 
 TEST_F(Link, MergeKnobSendsSettingsAndFirstPhonesAsOneBurst) {

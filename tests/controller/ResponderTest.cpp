@@ -104,6 +104,18 @@ TEST(Responder, RefuseTakesNothingOver) {
   EXPECT_EQ(responder.State(), before);
 }
 
+// The settings frame is taken over and so empties the table; every phone frame is refused.
+TEST(Responder, RefusePhonesTakesTheSettingsAndNoNumber) {
+  controller::Responder responder(controller::GeneratedState(4));
+  controller::AnswerKnobs knobs;
+  knobs.refusePhones = true;
+  EXPECT_EQ(Only(responder.Handle(Parse(WriteSettings(3000, true)), knobs)), kAccepted);
+  EXPECT_EQ(Only(responder.Handle(Parse(WritePhones({{9, "1"}})), knobs)), kRefused);
+  EXPECT_EQ(Only(responder.Handle(Parse(kProbe), knobs)), kAccepted);
+  EXPECT_TRUE(responder.State().phones.empty());
+  EXPECT_EQ(responder.State().relayTimeout, 3000);
+}
+
 TEST(Responder, PasswordIsSetAndReadBack) {
   controller::Responder responder(controller::ControllerState{});
   EXPECT_EQ(Only(responder.Handle(Parse({0xAA, 0x13, '4', '2', 0x00, 0x00, 0xEE}), {})), kAccepted);

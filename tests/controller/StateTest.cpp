@@ -63,10 +63,26 @@ TEST_F(StateFile, RejectsWhatTheControllerCannotHold) {
 }
 
 TEST(CommandLine, ParsesOptionsAndKnobs) {
-  const auto options = controller::ParseCommandLine(
-      {"--state", "s.txt", "--name", "COM4", "--baud", "115200", "--delay", "300", "--silent",
-       "--refuse", "--split", "250", "--merge", "--garbage", "--hang-up", "3",
-       "--no-password-zero"});
+  const auto options = controller::ParseCommandLine({"--state",
+                                                     "s.txt",
+                                                     "--name",
+                                                     "COM4",
+                                                     "--baud",
+                                                     "115200",
+                                                     "--delay",
+                                                     "300",
+                                                     "--silent",
+                                                     "--refuse",
+                                                     "--split",
+                                                     "250",
+                                                     "--merge",
+                                                     "--garbage",
+                                                     "--hang-up",
+                                                     "3",
+                                                     "--no-password-zero",
+                                                     "--stray",
+                                                     "600",
+                                                     "--refuse-phones"});
   EXPECT_EQ(options.stateFile, std::filesystem::path("s.txt"));
   EXPECT_EQ(options.link.name, "COM4");
   EXPECT_EQ(options.link.baud, 115200);
@@ -78,6 +94,8 @@ TEST(CommandLine, ParsesOptionsAndKnobs) {
   EXPECT_TRUE(options.knobs.garbage);
   EXPECT_EQ(options.knobs.hangUpAt, 3);
   EXPECT_FALSE(options.knobs.answer.passwordZeroByte);
+  EXPECT_EQ(options.knobs.strayAfterSettings, std::chrono::milliseconds(600));
+  EXPECT_TRUE(options.knobs.answer.refusePhones);
 
   const auto plain = controller::ParseCommandLine({"--generate", "1000"});
   EXPECT_EQ(controller::InitialState(plain).phones.size(), 1000u);
@@ -86,11 +104,9 @@ TEST(CommandLine, ParsesOptionsAndKnobs) {
 }
 
 TEST(CommandLine, RejectsBadOptions) {
-  const std::vector<std::vector<std::string_view>> cases = {{"--generate", "1001"},
-                                                            {"--baud"},
-                                                            {"--delay", "soon"},
-                                                            {"--frobnicate"},
-                                                            {"--hang-up", "0"}};
+  const std::vector<std::vector<std::string_view>> cases = {
+      {"--generate", "1001"}, {"--baud"},         {"--delay", "soon"},
+      {"--frobnicate"},       {"--hang-up", "0"}, {"--stray", "0"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.front());
     EXPECT_THROW(controller::ParseCommandLine(args), std::invalid_argument);
