@@ -7,6 +7,7 @@
 
 #include "classlib/ClassRegistry.h"
 #include "classlib/Forms.h"
+#include "platform/Errors.h"
 #include "platform/Messages.h"
 
 namespace classlib {
@@ -28,7 +29,9 @@ TApplication* const Application = &theApplication;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
-TApplication::~TApplication() { Finalize(); }
+TApplication::~TApplication() {
+  Finalize();
+}
 
 void TApplication::Finalize() {
   while (ComponentCount() > 0) {
@@ -46,8 +49,13 @@ void TApplication::Initialize() {
   }
   QApplication::setQuitOnLastWindowClosed(false);
   if (drain_ == nullptr) {
-    drain_ = new QSocketNotifier(platform::MessageQueueDescriptor(), QSocketNotifier::Read,
-                                 QCoreApplication::instance());
+    // Without the descriptor no posted message, the serial port's events among them, would ever
+    // be dispatched: the program must not start deaf.
+    const int descriptor = platform::MessageQueueDescriptor();
+    if (descriptor < 0) {
+      throw Exception("Message queue error: " + std::to_string(GetLastError()));
+    }
+    drain_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(drain_, &QSocketNotifier::activated, drain_, [this] { DrainPlatformQueue(); });
     QObject::connect(drain_, &QObject::destroyed, [this] { drain_ = nullptr; });
   }

@@ -3,6 +3,9 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <string>
+#include <thread>
 
 #include "WindowTestSupport.h"
 #include "classlib/Buttons.h"
@@ -10,6 +13,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "platform/Messages.h"
+#include "platform/Sys.h"
 
 namespace {
 
@@ -153,6 +157,27 @@ TEST_F(Boundary, PlatformMessageDispatch) {
     ASSERT_TRUE(PumpUntil([&] { return delivered == 2; }))
         << "the message after the failing one was not delivered";
   });
+}
+
+// A queue whose descriptor cannot be made would leave every posted message undelivered: the
+// application refuses to start rather than run deaf. A thread of its own, so the queue is new.
+TEST(Application, InitializeRaisesWhenThePlatformQueueCannotBeWatched) {
+  std::string message;
+  std::thread([&] {
+    auto calls = platform::sys::RealCalls();
+    calls.eventfd = [](unsigned, int) {
+      errno = EMFILE;
+      return -1;
+    };
+    const platform::sys::ScopedCalls noDescriptors{calls};
+    TApplication application;
+    try {
+      application.Initialize();
+    } catch (const Exception& e) {
+      message = e.Message();
+    }
+  }).join();
+  EXPECT_EQ(message, "Message queue error: " + std::to_string(ERROR_GEN_FAILURE));
 }
 
 TEST_F(WindowTest, PlatformMessagesAndTimersGoOnWhileABoxIsOpen) {
