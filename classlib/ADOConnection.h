@@ -1,6 +1,6 @@
 // The connection behind a database query: an OLE DB style connection string naming a data file,
 // opened over SQLite, with transactions. Data files are only ever opened, never created. Every
-// database error is raised as EDatabaseError with SQLite's message.
+// error is raised as EDatabaseError; those that SQLite reports carry SQLite's message.
 #pragma once
 
 #include <memory>

@@ -4,9 +4,10 @@
 //
 // Opening reads every row into the query (a client-side cursor); rows come in the order SQLite
 // returns them, the first current. A result is updatable when its SQL text is
-// "select * from TABLE": a posted row is written to the file at once (or at the commit of the
-// connection's transaction). Close ends the result and the connection, rolling back a
-// transaction that was not committed; no connection is held between operations.
+// "select * from TABLE" and the table has rowids: a posted or deleted row is written to the file
+// at once (or at the commit of the connection's transaction). The connection opens when first
+// needed and stays open until Close, which ends the result and the connection, rolling back a
+// transaction that was not committed.
 #pragma once
 
 #include <cstdint>

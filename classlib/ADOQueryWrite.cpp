@@ -1,5 +1,6 @@
 // Writing posted rows back to the query's table: an insert for an appended row, an update by
-// rowid for an edited one, then the row as stored is read back; and deleting a row by rowid.
+// rowid for an edited one, then the row as stored is read back; and deleting a row by rowid. Each
+// statement is prepared once per connection and kept until Close.
 #include <sqlite3.h>
 
 #include "classlib/ADOQuery.h"

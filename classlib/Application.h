@@ -23,7 +23,7 @@ class TApplication : public TComponent {
  public:
   // Touches no Qt object: the global one exists before main runs.
   TApplication();
-  // Frees the forms first, while Qt still runs.
+  // Finalize, for a program that has not called it.
   ~TApplication() override;
 
   const std::string& Title() const { return title_; }
@@ -70,7 +70,7 @@ class TApplication : public TComponent {
   // Service stays owned by the caller; null goes back to the Qt service.
   void SetDialogs(TDialogService* Service) { dialogs_ = Service; }
 
-  // Classes that window descriptions may name; the class library's own are registered.
+  // Classes that window descriptions may name; made with the standard ones registered.
   TClassRegistry& Classes();
 
   // Takes every message waiting in the calling thread's platform queue and dispatches it, each

@@ -1,6 +1,7 @@
 // The classes that window descriptions may name: a factory per class name, and per-class property
-// setters, inherited along the class chain. Classes outside the class library (the serial
-// component) are registered by the layer that owns them.
+// setters, inherited along the class chain. RegisterStandardClasses adds the class library's
+// controls, forms, timers and file dialogs; the program registers the other classes its
+// descriptions name (the serial component, the query).
 #pragma once
 
 #include <any>

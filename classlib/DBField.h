@@ -31,8 +31,8 @@ class TField {
   // A NULL reads as 0; a whole number that fits 32 bits reads as itself, whether it is stored as
   // an integer, a real without fraction or a text of decimal digits with an optional sign
   // (SQLite's white space around it taken, as SQLite takes it when it stores such a text in an
-  // INTEGER column). Anything else raises EDatabaseError naming the field and the value, never a
-  // silent 0.
+  // INTEGER column). Anything else raises EDatabaseError naming the field (and the value, unless
+  // it is binary), never a silent 0.
   int AsInteger() const;
   // AsInteger without the 32-bit range: a whole number of any size reads, one beyond 64 bits as
   // the nearest end of the 64-bit range, so that it still compares correctly with any 64-bit

@@ -10,7 +10,8 @@ namespace classlib {
 class TObject;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
-// Key may be changed by the handler; 0 or the silent cancel discards the key press.
+// Key may be changed by the handler; 0 or an exception (the silent cancel included) discards the
+// key press.
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TSetEditEvent =
     std::function<void(TObject* Sender, int ACol, int ARow, const std::string& Value)>;

@@ -41,7 +41,7 @@ class TForm : public TControl {
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle Style);
   void SetFontName(const std::string& Name);
-  // Negative: the character height in pixels, as stored; positive: the cell height.
+  // The character height in pixels, of either sign (descriptions store it negative).
   void SetFontHeight(int Height);
 
   // Left and Top place the frame; Width and Height are the outer size, frame included.

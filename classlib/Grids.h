@@ -15,7 +15,8 @@ class TStringGrid : public TControl {
   explicit TStringGrid(TComponent* Owner);
 
   int RowCount() const { return static_cast<int>(cells_.size()); }
-  // Fewer rows than fixed ones reduce the fixed rows; the current row stays inside.
+  // Below 1 raises "Grid index out of range"; fixed rows give way so that one row stays editable,
+  // and the current row stays inside. SetColCount likewise for columns.
   void SetRowCount(int Count);
   int ColCount() const { return colCount_; }
   void SetColCount(int Count);
@@ -43,8 +44,9 @@ class TStringGrid : public TControl {
   int Row() const { return row_; }
   int Col() const { return col_; }
   // Moves the current cell and its editor to ARow in the same column and scrolls it into view;
-  // nothing happens for the current row. The editor leaving its cell stores its text there once
-  // more (and fires OnSetEditText) unless that handler is running already.
+  // nothing happens for the current row, and a fixed or missing row raises. A shown editor
+  // leaving its cell stores its text there once more (and fires OnSetEditText) unless that
+  // handler is running already; when that handler moves the current cell, its move stands.
   void SetRow(int ARow) { MoveTo(col_, ARow); }
   void SetCol(int ACol) { MoveTo(ACol, row_); }
 
@@ -56,8 +58,8 @@ class TStringGrid : public TControl {
   // to it; a refused key does nothing.
   TKeyPressEvent OnKeyPress;
   // After every store of the editor into a cell: each change the user makes, and once more when
-  // the editor leaves the cell. The text is in the cell before the handler runs and stays there
-  // whatever it raises.
+  // the shown editor leaves the cell. The text is in the cell before the handler runs and stays
+  // there whatever it raises.
   TSetEditEvent OnSetEditText;
 
  private:

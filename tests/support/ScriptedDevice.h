@@ -62,7 +62,7 @@ class ScriptedDevice {
   // --- Results of calls.
   // Every later call of this kind fails with error, until set back to ERROR_SUCCESS. Open makes
   // CreateFileA fail; for ReadFile, WriteFile and WaitCommEvent the call fails at once, before
-  // any scripted step is used. GetFileType cannot fail: see SetFileType.
+  // any scripted step is used. GetFileType (see SetFileType) and Close cannot fail.
   void SetResult(SerialCall call, DWORD error);
   // What GetFileType reports (FILE_TYPE_CHAR unless set).
   void SetFileType(DWORD type);

@@ -1,6 +1,7 @@
 // A dialog service for tests: records every message box and file dialog and answers them from
-// queues. While a box is "open" a nested event loop runs, as with a real modal box, and WhileOpen
-// (when set) runs inside it, so a test can watch timers and posted messages go on meanwhile.
+// queues. With WhileOpen set, each box runs a nested event loop while it is "open", as a real
+// modal box does, and calls WhileOpen inside it, so a test can watch timers and posted messages
+// go on meanwhile.
 #pragma once
 
 #include <deque>
