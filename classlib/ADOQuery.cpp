@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "classlib/SqliteValues.h"
+#include "platform/Faults.h"
 
 namespace classlib {
 namespace {
@@ -245,7 +246,7 @@ void TADOQuery::Post() {
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) {
     throw EDatabaseError(ErrorPrefix() + "Dataset not in edit or insert mode");
   }
-  if (postFaultCountdown_ > 0 && --postFaultCountdown_ == 0) {
+  if (platform::ShouldFail(platform::FaultPoint::DatabasePost)) {
     throw EDatabaseError(ErrorPrefix() + "Injected failure of a post");
   }
   WriteRow();

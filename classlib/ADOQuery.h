@@ -72,9 +72,6 @@ class TADOQuery : public TComponent {
   // last, Eof holds. So a walk can delete the rows it chooses: "if chosen, Delete, else Next".
   void Delete();
 
-  // Test hook: the post after skip successful ones fails before it writes anything.
-  void FailNextPost(int skip = 0) { postFaultCountdown_ = skip + 1; }
-
   // "NAME: " for messages, or "" for a query without a name.
   std::string ErrorPrefix() const;
 
@@ -104,7 +101,6 @@ class TADOQuery : public TComponent {
   std::vector<Row> rows_;
   size_t current_ = 0;  // index into rows_ when not empty
   bool eof_ = true;
-  int postFaultCountdown_ = 0;  // 0: no fault armed; else posts left up to the failing one
   std::map<std::string, StatementPtr> statements_;  // prepared writes, freed on Close
   sqlite3* statementsDb_ = nullptr;                 // the connection statements_ belong to
 };

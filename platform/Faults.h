@@ -16,6 +16,7 @@ enum class FaultPoint {
   RegOpenKeyExA,      // RegOpenKeyExA and RegCreateKeyExA refuse the key: ERROR_ACCESS_DENIED
   RegistryFileWrite,  // the user store's new file is written aside but does not replace the old
   PasswordDatabase,   // the password database has no home directory for the user
+  DatabasePost,       // a query's post fails before it writes anything
   Count
 };
 

@@ -16,6 +16,7 @@
 #include "WindowFixture.h"
 #include "classlib/ADOQuery.h"
 #include "platform/Files.h"
+#include "tests/support/FaultInjection.h"
 
 namespace app_test {
 
@@ -40,6 +41,7 @@ class DataFileWindow : public EditionWindows {
     ::setenv("TAVKEL_WINDOWS_DIR", windowsDir_.c_str(), 1);
   }
   void TearDown() override {
+    platform::ClearFaults();
     ::unsetenv("TAVKEL_WINDOWS_DIR");
     EditionWindows::TearDown();
   }

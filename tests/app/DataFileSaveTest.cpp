@@ -118,8 +118,9 @@ TEST_P(DataFileSave, AFailedSaveLeavesTheFileByteForByteAsItWas) {
       {"timeout text with a trailing blank", [](app::TForm1& f) { f.Edit1->SetText("5000 "); }},
       {"empty timeout text", [](app::TForm1& f) { f.Edit1->SetText(""); }},
       {"failure in the middle of the phone rows",
-       [](app::TForm1& f) { f.ADOQuery1->FailNextPost(2); }},
-      {"failure at the settings row", [](app::TForm1& f) { f.ADOQuery1->FailNextPost(5); }},
+       [](app::TForm1&) { platform::FailNextCall(platform::FaultPoint::DatabasePost, 2); }},
+      {"failure at the settings row",
+       [](app::TForm1&) { platform::FailNextCall(platform::FaultPoint::DatabasePost, 5); }},
   };
   const std::string path = LoadWorkFile();
   for (const auto& c : cases) {
@@ -232,7 +233,7 @@ TEST_P(DataFileSave, TheLongestNameSavesLoadsBackAndRollsBack) {
 
   const std::string before = testsupport::ReadBytes(path);
   Fill({{2, "2"}, {3, "3"}});
-  Form().ADOQuery1->FailNextPost(1);
+  platform::FailNextCall(platform::FaultPoint::DatabasePost, 1);
   dialogs_.Boxes.clear();
   WriteToWorkFile();
   EXPECT_TRUE(dialogs_.Boxes.empty());

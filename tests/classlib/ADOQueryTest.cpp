@@ -134,7 +134,7 @@ TEST_F(Query, FailedSaveInATransactionLeavesTheFileUnchanged) {
   }
   for (const int skip : {0, 10, 20}) {  // first phone row, a middle one, the settings row
     SCOPED_TRACE(testing::Message() << "posts before the failure: " << skip);
-    query_.FailNextPost(skip);
+    platform::FailNextCall(platform::FaultPoint::DatabasePost, skip);
     EXPECT_THROW(Save(many, {99, 0}), EDatabaseError);
     EXPECT_FALSE(query_.Active());
     EXPECT_FALSE(query_.Connection().Connected());
@@ -158,7 +158,7 @@ TEST_F(Query, CloseWithoutCommitRollsBack) {
 
 TEST_F(Query, WithoutTransactionAFailedSaveKeepsWhatWasPosted) {
   Save({{1, "111"}, {2, "222"}}, {50, 1});
-  query_.FailNextPost(1);
+  platform::FailNextCall(platform::FaultPoint::DatabasePost, 1);
   EXPECT_THROW(Save({{5, "5"}, {6, "6"}}, {0, 0}, false), EDatabaseError);
   EXPECT_EQ(Load().phones, (Phones{{5, "5"}}));
 }

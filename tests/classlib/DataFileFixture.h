@@ -13,6 +13,7 @@
 
 #include "classlib/ADOQuery.h"
 #include "platform/Files.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/TempDir.h"
 
 namespace testsupport {
@@ -41,6 +42,7 @@ class DataFile : public testing::Test {
         << platform::TemplateDatabaseName();
     query_.SetName("ADOQuery1");
   }
+  void TearDown() override { platform::ClearFaults(); }
 
   // Runs statements on the file directly, to prepare a case.
   void Exec(const std::vector<std::string>& statements, const std::string& path = {}) {

@@ -102,7 +102,7 @@ TEST_F(LongNames, SavesCommitAndRollBackUpToTheLongestName) {
     EXPECT_EQ(loaded.time, "2500");
 
     const std::string before = ReadBytes(path);
-    query_.FailNextPost(1);
+    platform::FailNextCall(platform::FaultPoint::DatabasePost, 1);
     EXPECT_THROW(Save({{2, "2"}, {3, "3"}}, {1, 0}, true, path), classlib::EDatabaseError);
     EXPECT_EQ(ReadBytes(path), before) << "the failed save was not rolled back";
     EXPECT_EQ(Entries(temp_.Path() / folder), std::set<std::string>{name})
