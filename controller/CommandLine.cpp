@@ -18,6 +18,9 @@ const char kUsage[] =
     "  --merge             send the SettingsReply and the first PhonesReply as one burst\n"
     "  --garbage           send a burst that forms no frame in place of each answer\n"
     "  --stray MS          send one stray byte MS milliseconds after answering WriteSettings\n"
+    "  --stray-accepted MS send one stray byte MS milliseconds after each Accepted\n"
+    "  --lose-phones N     lose the Nth WritePhones frame on the line: neither take nor answer it\n"
+    "  --lose-times K      lose only its first K transmissions (default 1; 0: every one)\n"
     "  --refuse-phones     answer WritePhones with Refused, taking no number over\n"
     "  --hang-up N         drop the line at the Nth request, then publish a fresh device\n"
     "  --no-password-zero  end the PasswordReply without a zero byte before its end byte\n"
@@ -75,6 +78,13 @@ ProgramOptions ParseCommandLine(const std::vector<std::string_view>& args) {
     } else if (option == "--stray") {
       options.knobs.strayAfterSettings =
           std::chrono::milliseconds(Integer(option, value(), 1, 600'000));
+    } else if (option == "--stray-accepted") {
+      options.knobs.strayAfterAccepted =
+          std::chrono::milliseconds(Integer(option, value(), 1, 600'000));
+    } else if (option == "--lose-phones") {
+      options.knobs.losePhonesFrame = Integer(option, value(), 1, 1'000'000);
+    } else if (option == "--lose-times") {
+      options.knobs.loseTimes = Integer(option, value(), 0, 1'000'000);
     } else if (option == "--refuse-phones") {
       options.knobs.answer.refusePhones = true;
     } else if (option == "--hang-up") {

@@ -94,6 +94,20 @@ void SimulatedController::SetKnobs(const Knobs& knobs) {
   std::lock_guard guard(lock_);
   knobs_ = knobs;
   requestsSinceKnobs_ = 0;
+  phoneFramesSinceKnobs_ = 0;
+  lastPhonesFrame_.clear();
+  lastPhonesFrameTimes_ = 0;
+}
+
+bool SimulatedController::LosePhones(const Bytes& frame) {
+  if (frame != lastPhonesFrame_) {
+    lastPhonesFrame_ = frame;
+    lastPhonesFrameTimes_ = 0;
+    ++phoneFramesSinceKnobs_;
+  }
+  ++lastPhonesFrameTimes_;
+  return phoneFramesSinceKnobs_ == knobs_.losePhonesFrame &&
+         (knobs_.loseTimes == 0 || lastPhonesFrameTimes_ <= knobs_.loseTimes);
 }
 
 ControllerState SimulatedController::State() const {
@@ -206,6 +220,15 @@ bool SimulatedController::Handle(const FramerEvent& event, Clock::time_point now
       break;
   }
   const Request& request = *event.request;
+  bool lost = false;
+  {
+    std::lock_guard guard(lock_);
+    lost = request.code == RequestCode::WritePhones && LosePhones(event.bytes);
+  }
+  if (lost) {
+    Emit("   (lost on the line: " + Hex(event.bytes) + ")");
+    return false;
+  }
   Emit("<- " + Hex(event.bytes) + "  " + std::string(RequestName(request.code)));
   Knobs knobs;
   {
@@ -255,11 +278,17 @@ void SimulatedController::Answer(const Request& request, const Knobs& knobs,
   } else {
     pacer_.Queue(std::move(burst), start, kQuietBetweenAnswers);
   }
-  if (request.code == RequestCode::WriteSettings &&
-      knobs.strayAfterSettings > std::chrono::milliseconds::zero()) {
-    Emit("-> " + Hex(kStray) + "  (stray byte, " +
-         std::to_string(knobs.strayAfterSettings.count()) + " ms after the answer)");
-    pacer_.Queue(kStray, start, knobs.strayAfterSettings);
+  auto stray = std::chrono::milliseconds::zero();
+  if (request.code == RequestCode::WriteSettings) {
+    stray = knobs.strayAfterSettings;
+  }
+  if (!knobs.garbage && answer.frames.back() == ShortReply(ReplyCode::Accepted)) {
+    stray = std::max(stray, knobs.strayAfterAccepted);
+  }
+  if (stray > std::chrono::milliseconds::zero()) {
+    Emit("-> " + Hex(kStray) + "  (stray byte, " + std::to_string(stray.count()) +
+         " ms after the answer)");
+    pacer_.Queue(kStray, start, stray);
   }
 }
 

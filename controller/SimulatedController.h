@@ -35,6 +35,13 @@ struct Knobs {
   bool garbage = false;                     // a burst that forms no frame in place of each answer
   // > 0: one stray byte this long after each answer to WriteSettings, a block of its own
   std::chrono::milliseconds strayAfterSettings{0};
+  // > 0: one stray byte this long after each Accepted, a block of its own
+  std::chrono::milliseconds strayAfterAccepted{0};
+  // > 0: the line loses the first loseTimes transmissions (every one when 0) of the
+  // losePhonesFrame-th WritePhones frame from now; a resend, the same bytes, is the same frame.
+  // The controller neither takes nor answers what the line lost.
+  int losePhonesFrame = 0;
+  int loseTimes = 1;
   int hangUpAt = 0;  // > 0: the hangUpAt-th request from now drops the line instead of an answer;
                      // a fresh pty is then published under the same name (once per setting)
 };
@@ -71,6 +78,8 @@ class SimulatedController {
   void Run();
   // Returns true when the request drops the line.
   bool Handle(const FramerEvent& event, Clock::time_point now);
+  // Counts a WritePhones frame; true when the line loses it. Called under lock_.
+  bool LosePhones(const Bytes& frame);
   void Answer(const Request& request, const Knobs& knobs, Clock::time_point now);
   void Reopen();
   void ReadLine(Clock::time_point now, std::vector<FramerEvent>& events);
@@ -87,6 +96,10 @@ class SimulatedController {
   Responder responder_;  // guarded by lock_
   Knobs knobs_;          // guarded by lock_
   int requestsSinceKnobs_ = 0;
+  // WritePhones frames since the knobs were set, the last one, and how often it came.
+  int phoneFramesSinceKnobs_ = 0;
+  Bytes lastPhonesFrame_;
+  int lastPhonesFrameTimes_ = 0;
   std::string devicePath_;
   int lineCount_ = 0;
 

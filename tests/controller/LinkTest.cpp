@@ -210,23 +210,38 @@ TEST_F(Link, RefuseKnobRefusesAndTakesNothingOver) {
 }
 
 // Each knob sends a second block after a pause longer than the tool's read interval: the second
-// half of the answer, or a stray byte that follows the answer to WriteSettings alone.
+// half of the answer, or a stray byte that follows the answer to WriteSettings, or every
+// Accepted, alone.
 TEST_F(Link, SplitAndStrayKnobsSendASecondBlockAfterTheirPause) {
   Start(controller::ControllerState{});
   auto line = Open();
   const struct {
     const char* name;
     void (*knob)(controller::Knobs&);
+    Bytes request;
     Bytes first;
     Bytes second;
   } cases[] = {
-      {"split", [](controller::Knobs& k) { k.splitPause = 250ms; }, {0xAA, 0x20}, {0x00, 0xEE}},
-      {"stray", [](controller::Knobs& k) { k.strayAfterSettings = 250ms; }, kAccepted, {0xFF}},
+      {"stray after Accepted",
+       [](controller::Knobs& k) { k.strayAfterAccepted = 250ms; },
+       kProbe,
+       kAccepted,
+       {0xFF}},
+      {"split",
+       [](controller::Knobs& k) { k.splitPause = 250ms; },
+       kWriteSettings,
+       {0xAA, 0x20},
+       {0x00, 0xEE}},
+      {"stray",
+       [](controller::Knobs& k) { k.strayAfterSettings = 250ms; },
+       kWriteSettings,
+       kAccepted,
+       {0xFF}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SetKnobs(c.knob);
-    line->Send(kWriteSettings);
+    line->Send(c.request);
     const auto first = line->ReadBlock(1s);
     const auto second = line->ReadBlock(1s);
     ASSERT_TRUE(first && second);
@@ -235,7 +250,36 @@ TEST_F(Link, SplitAndStrayKnobsSendASecondBlockAfterTheirPause) {
     EXPECT_GT(second->first - first->last, 200ms);
   }
   EXPECT_EQ(line->Exchange(kProbe), kAccepted);
+  // The last knob set sends its stray byte after answers to WriteSettings alone.
   EXPECT_EQ(line->ReadBlock(400ms), std::nullopt) << "a stray byte after a Probe's answer";
+}
+
+// The lost frame is told by its bytes: a resend is the same frame, the next numbers another.
+TEST_F(Link, LoseKnobLosesTheFirstTransmissionsOfOnePhoneFrame) {
+  const Bytes first = WritePhones({{1, "111"}});
+  const Bytes second = WritePhones({{2, "222"}});
+  const struct {
+    int times;
+    std::vector<bool> answered;  // first, first again, first a third time, second
+  } cases[] = {{1, {false, true, true, true}}, {0, {false, false, false, true}}};
+  Start(controller::ControllerState{});
+  auto line = Open();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.times);
+    SetKnobs([&](controller::Knobs& k) {
+      k.losePhonesFrame = 1;
+      k.loseTimes = c.times;
+    });
+    const Bytes sent[] = {first, first, first, second};
+    for (std::size_t i = 0; i < 4; ++i) {
+      SCOPED_TRACE(i);
+      line->Send(sent[i]);
+      const auto block = line->ReadBlock(400ms);
+      EXPECT_EQ(block.has_value(), c.answered[i]);
+    }
+  }
+  EXPECT_EQ(LogLinesWith("lost on the line"), 4u);
+  EXPECT_EQ(simulated_->State().phones.size(), 2u);
 }
 
 TEST_F(Link, MergeKnobSendsSettingsAndFirstPhonesAsOneBurst) {

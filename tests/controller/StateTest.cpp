@@ -82,7 +82,13 @@ TEST(CommandLine, ParsesOptionsAndKnobs) {
                                                      "--no-password-zero",
                                                      "--stray",
                                                      "600",
-                                                     "--refuse-phones"});
+                                                     "--refuse-phones",
+                                                     "--stray-accepted",
+                                                     "200",
+                                                     "--lose-phones",
+                                                     "3",
+                                                     "--lose-times",
+                                                     "0"});
   EXPECT_EQ(options.stateFile, std::filesystem::path("s.txt"));
   EXPECT_EQ(options.link.name, "COM4");
   EXPECT_EQ(options.link.baud, 115200);
@@ -96,17 +102,21 @@ TEST(CommandLine, ParsesOptionsAndKnobs) {
   EXPECT_FALSE(options.knobs.answer.passwordZeroByte);
   EXPECT_EQ(options.knobs.strayAfterSettings, std::chrono::milliseconds(600));
   EXPECT_TRUE(options.knobs.answer.refusePhones);
+  EXPECT_EQ(options.knobs.strayAfterAccepted, std::chrono::milliseconds(200));
+  EXPECT_EQ(options.knobs.losePhonesFrame, 3);
+  EXPECT_EQ(options.knobs.loseTimes, 0);
 
   const auto plain = controller::ParseCommandLine({"--generate", "1000"});
   EXPECT_EQ(controller::InitialState(plain).phones.size(), 1000u);
   EXPECT_EQ(plain.link.baud, 9600);
   EXPECT_EQ(plain.knobs.hangUpAt, 0);
+  EXPECT_EQ(plain.knobs.loseTimes, 1);
 }
 
 TEST(CommandLine, RejectsBadOptions) {
   const std::vector<std::vector<std::string_view>> cases = {
-      {"--generate", "1001"}, {"--baud"},         {"--delay", "soon"},
-      {"--frobnicate"},       {"--hang-up", "0"}, {"--stray", "0"}};
+      {"--generate", "1001"}, {"--baud"},       {"--delay", "soon"},   {"--frobnicate"},
+      {"--hang-up", "0"},     {"--stray", "0"}, {"--lose-phones", "0"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.front());
     EXPECT_THROW(controller::ParseCommandLine(args), std::invalid_argument);
