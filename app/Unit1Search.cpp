@@ -19,10 +19,13 @@ constexpr const char* kDevicePrefix = "//./";
 
 }  // namespace
 
+// A search drops a running device operation, as a command does: its frames would go to whichever
+// candidate is open, and the probe's Accepted would pass for their answer.
 void TForm1::SpeedButton1Click(TObject*) {
   if (SearchState != SearchIdle) {
     return;
   }
+  Phase = PhaseIdle;
   SearchState = SearchRefresh;
   Timer2->SetEnabled(true);
 }

@@ -2,6 +2,11 @@
 // what a command finds after a search found the controller.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "PortSearchFixture.h"
 
 namespace {
@@ -56,6 +61,45 @@ TEST_P(SearchAndCommands, ACommandAfterASuccessfulSearchUsesTheFoundPortWithoutR
   // A reopen would have opened the listed name verbatim, without the search's prefix.
   EXPECT_EQ(form.Comm1->CommName(), LongPrefix() + "COM12");
   EXPECT_TRUE(dialogs_.Boxes.empty());
+}
+
+// A search clicked during a write drops the write, as a command would: once the search has
+// started, no frame of the write goes out, so none can reach a candidate or pass the probe's
+// Accepted off as its own, and the status never says the write completed.
+TEST_P(SearchAndCommands, ASearchStartedDuringAWriteDropsIt) {
+  std::mutex lock;
+  std::vector<std::string> log;
+  AddController("COM12", {}, controller::GeneratedState(0), [&](const std::string& Line) {
+    std::lock_guard guard(lock);
+    log.push_back(Line);
+  });
+  RunSearch();
+  app::TForm1& form = Form();
+  for (int slot = 1; slot <= 60; ++slot) {
+    form.StringGrid1->SetCells(1, slot, "0177" + std::to_string(slot));
+  }
+  form.BitBtn4->Click();
+  ASSERT_TRUE(PumpUntil([&] { return form.StatusBar1->Panel(0).Text() == "Write data:15"; }));
+  Click();
+  ASSERT_TRUE(PumpUntil([&] { return form.SearchState == app::SearchIdle; }, 20000));
+  EXPECT_EQ(trace_.back(), "idle Connect success(COM12) [" + LongPrefix() + "COM12]");
+  // Long enough for three more ticks of the write, had it gone on.
+  PumpUntil([&] { return form.StatusBar1->Panel(0).Text() == "Write data complete..."; }, 2000);
+  EXPECT_NE(form.StatusBar1->Panel(0).Text(), "Write data complete...");
+  EXPECT_EQ(form.Phase, app::PhaseIdle);
+
+  std::lock_guard guard(lock);
+  const auto isRequest = [](const std::string& Line, const std::string& Name) {
+    return Line.find("] <- ") != std::string::npos && Line.ends_with("  " + Name);
+  };
+  const auto write = std::find_if(
+      log.begin(), log.end(), [&](const auto& Line) { return isRequest(Line, "WriteSettings"); });
+  const auto probe =
+      std::find_if(write, log.end(), [&](const auto& Line) { return isRequest(Line, "Probe"); });
+  ASSERT_NE(probe, log.end()) << "the search sent no probe";
+  for (auto line = probe; line != log.end(); ++line) {
+    EXPECT_FALSE(isRequest(*line, "WritePhones") || isRequest(*line, "WriteSettings")) << *line;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, SearchAndCommands,

@@ -72,10 +72,11 @@ class PortSearchWindows : public PortWindows {
   // The simulated controller, listed under Name in the place this call gives it.
   controller::SimulatedController& AddController(const std::string& Name,
                                                  const controller::Knobs& Knobs = {},
-                                                 controller::ControllerState State = {}) {
+                                                 controller::ControllerState State = {},
+                                                 controller::SimulatedController::Log Log = {}) {
     Publish(Name, "placeholder");  // Start keeps the entry's place and sets its path
     auto& simulated = controllers_.emplace_back(std::make_unique<controller::SimulatedController>(
-        std::move(State), controller::LinkOptions{.name = Name}));
+        std::move(State), controller::LinkOptions{.name = Name}, std::move(Log)));
     simulated->SetKnobs(Knobs);
     simulated->Start();
     return *simulated;
