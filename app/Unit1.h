@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/AnswerLedger.h"
 #include "app/Edition.h"
 #include "app/Operation.h"
 #include "classlib/ADOQuery.h"
@@ -66,7 +67,7 @@ class TForm1 : public classlib::TForm {
   // Numbers the controller still announces during a load; a value above the last slot is an
   // announcement beyond the table, which bounds nothing.
   std::uint16_t PhonesExpected = 0;
-  TReplyKind ReplyKind = ReplyOther;  // the last block received
+  TReplyKind ReplyKind = ReplyOther;  // the last block received that bears on the held frame
   TPhase Phase = PhaseIdle;           // the operation that Timer1 carries out
   std::int32_t TriesLeft = 0;         // transmissions still allowed for the current frame
   std::int32_t SendLength = 0;        // length of the frame in SendBuffer, for resends
@@ -76,6 +77,11 @@ class TForm1 : public classlib::TForm {
   // Ticks the phone write has waited on a Refused or EndOfData since its frame last went out; the
   // wait is bounded like an unanswered frame.
   std::int32_t TicksWaited = 0;
+  // Ticks of Timer1 since the window was made: the clock of the answers owed.
+  std::uint32_t Timer1Ticks = 0;
+  // The answers the controller owes for the sequencer's transmissions; an Accepted or Refused
+  // counts for the frame now held only as the answer to one of its own.
+  TAnswerLedger AnswersOwed;
 
   // Port search state.
   TSearchState SearchState = SearchIdle;  // the step of Timer2's next tick

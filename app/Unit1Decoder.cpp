@@ -54,6 +54,23 @@ void TakePhones(TForm1& Form, const ReplyView& Reply) {
   ShowStatus(*Form.StatusBar1, "Receiving datas:" + classlib::IntToStr(Form.PhonesReceived));
 }
 
+// An Accepted or Refused tells the sequencer about the frame it holds only when it answers one of
+// that frame's transmissions; one owed by an earlier frame, or by nothing, leaves ReplyKind as it
+// was.
+void TakeAnswer(TForm1& Form, TReplyKind Kind) {
+  if (Form.AnswersOwed.Answer(Form.Timer1Ticks) == TAnswerLedger::TAnswerFor::HeldFrame) {
+    Form.ReplyKind = Kind;
+  }
+}
+
+// Line noise answers nothing: an Accepted received since the last transmission stands, while a
+// Refused or EndOfData no longer halts the resends.
+void TakeNoise(TForm1& Form) {
+  if (Form.ReplyKind != ReplyAccepted) {
+    Form.ReplyKind = ReplyOther;
+  }
+}
+
 }  // namespace
 
 // A block longer than ReplyBuffer cannot be one frame of the protocol (the longest is 244 bytes)
@@ -62,35 +79,39 @@ void TakePhones(TForm1& Form, const ReplyView& Reply) {
 void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, std::uint16_t BufferLength) {
   std::array<BYTE, kMaxFrameLength> ReplyBuffer{};
   const std::size_t length = BufferLength;
-  ReplyKind = ReplyOther;
   if (Buffer == nullptr || length == 0 || length > ReplyBuffer.size()) {
+    TakeNoise(*this);
     return;
   }
   std::memcpy(ReplyBuffer.data(), Buffer, length);
   const ReplyView reply(std::span<const BYTE>(ReplyBuffer).first(length));
   switch (reply.Kind()) {
     case ReplyFrame::Accepted:
-      ReplyKind = ReplyAccepted;
       DeviceAnswered = TRUE;
+      TakeAnswer(*this, ReplyAccepted);
       break;
     case ReplyFrame::Refused:
-      ReplyKind = ReplyRefused;
+      TakeAnswer(*this, ReplyRefused);
       break;
     case ReplyFrame::EndOfData:
       ReplyKind = ReplyEndOfData;
       ShowStatus(*StatusBar1, "Receiving completed.");
       break;
     case ReplyFrame::PasswordReply:
+      ReplyKind = ReplyOther;
       Edit2->SetText(reply.PasswordText());
       ShowStatus(*StatusBar1, "Password Receiving completed.");
       break;
     case ReplyFrame::SettingsReply:
+      ReplyKind = ReplyOther;
       TakeSettings(*this, reply);
       break;
     case ReplyFrame::PhonesReply:
+      ReplyKind = ReplyOther;
       TakePhones(*this, reply);
       break;
     case ReplyFrame::None:
+      TakeNoise(*this);
       break;
   }
 }

@@ -27,6 +27,12 @@ void Send(TForm1& Form, std::size_t Count) {
   Form.Comm1->SendData(Form.SendBuffer, static_cast<std::uint16_t>(Count));
 }
 
+// Sends a frame that the controller answers with Accepted or Refused: it owes one answer for it.
+void Transmit(TForm1& Form, std::size_t Count) {
+  Send(Form, Count);
+  Form.AnswersOwed.Transmitted(Form.Timer1Ticks);
+}
+
 void End(TForm1& Form, const std::string& Text) {
   Form.Phase = PhaseIdle;
   ShowStatus(*Form.StatusBar1, Text);
@@ -43,9 +49,9 @@ void LoadRequestStep(TForm1& Form) {
   Form.PhonesReceived = 0;
 }
 
-// An Accepted counts only once the settings frame has gone out: one that came before it answered
-// something earlier. A relay-timeout text that no longer converts ends the write before anything
-// is sent, since every later tick would fail the same way.
+// An Accepted counts only as the answer to a transmission of the settings frame: one that came
+// before it answered something earlier. A relay-timeout text that no longer converts ends the
+// write before anything is sent, since every later tick would fail the same way.
 void WriteSettingsStep(TForm1& Form) {
   const bool sent = Form.TriesLeft < kTransmissionsPerFrame;
   if (sent && Form.ReplyKind == ReplyAccepted) {
@@ -59,7 +65,7 @@ void WriteSettingsStep(TForm1& Form) {
       End(Form, "Write data failed, please try again...");
       return;
     }
-    Send(Form, static_cast<std::size_t>(Form.SendLength));
+    Transmit(Form, static_cast<std::size_t>(Form.SendLength));
     --Form.TriesLeft;
     return;
   }
@@ -71,8 +77,9 @@ void WriteSettingsStep(TForm1& Form) {
     return;
   }
   Hold(Form, WriteSettings(relayTimeout, Form.CheckBox1->Checked()));
+  Form.AnswersOwed.HoldNewFrame();
   Form.SendLength = kSettingsFrameLength;
-  Send(Form, kSettingsFrameLength);
+  Transmit(Form, kSettingsFrameLength);
   --Form.TriesLeft;
   ShowStatus(*Form.StatusBar1, "Write parameters...");
 }
@@ -84,7 +91,9 @@ void WriteSettingsStep(TForm1& Form) {
 // number sends nothing and holds no frame (SendLength 0): the write is complete at the next tick
 // whatever arrives meanwhile, and no frame without a record is ever sent or resent. A Refused or
 // EndOfData halts the resends, but for no longer than the frame's transmissions would have taken:
-// then the write fails, as it does after an unanswered frame.
+// then the write fails, as it does after an unanswered frame. A new frame waits while an answer is
+// still owed for an earlier transmission: sent earlier, it would be taken for that answer's frame
+// and so never have one of its own, and a frame the line lost would pass for acknowledged.
 void WritePhonesStep(TForm1& Form) {
   const int lastSlot = Form.Edition().LastSlot;
   const bool goAhead = Form.ReplyKind == ReplyAccepted || Form.TriesLeft == kTransmissionsPerFrame;
@@ -103,10 +112,13 @@ void WritePhonesStep(TForm1& Form) {
       End(Form, "Write data failed, please try again...");
       return;
     }
-    Send(Form, static_cast<std::size_t>(Form.SendLength));
+    Transmit(Form, static_cast<std::size_t>(Form.SendLength));
     --Form.TriesLeft;
     Form.TicksWaited = 0;
     ShowStatus(*Form.StatusBar1, "Repeat write datas:" + IntToStr(Form.PhonesSent));
+    return;
+  }
+  if (Form.AnswersOwed.Owed(Form.Timer1Ticks)) {
     return;
   }
   std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
@@ -123,8 +135,9 @@ void WritePhonesStep(TForm1& Form) {
     return;
   }
   Hold(Form, frame.Bytes());
+  Form.AnswersOwed.HoldNewFrame();
   Form.SendLength = static_cast<std::int32_t>(frame.Bytes().size());
-  Send(Form, static_cast<std::size_t>(Form.SendLength));
+  Transmit(Form, static_cast<std::size_t>(Form.SendLength));
   Form.ReplyKind = ReplyOther;
   Form.TriesLeft = kTransmissionsPerFrame - 1;
   Form.TicksWaited = 0;
@@ -137,9 +150,9 @@ void GetPasswordStep(TForm1& Form) {
   End(Form, "Get Psaaword......");
 }
 
-// Each transmission rebuilds the frame from the password field. ReplyKind is cleared at the first
-// one only, so an Accepted that came before the phase sent anything never counts, while one that
-// answers any of its transmissions does.
+// Each transmission rebuilds the frame from the password field; all of them are one frame to the
+// answers owed. ReplyKind is cleared at the first one only, so an Accepted that answers any of
+// them counts, while one owed by an earlier frame never does.
 void SetPasswordStep(TForm1& Form) {
   const bool sent = Form.TriesLeft < kTransmissionsPerFrame;
   if (sent && Form.ReplyKind == ReplyAccepted) {
@@ -151,9 +164,10 @@ void SetPasswordStep(TForm1& Form) {
   } else {
     if (!sent) {
       Form.ReplyKind = ReplyOther;
+      Form.AnswersOwed.HoldNewFrame();
     }
     Hold(Form, SetPassword(Form.Edit2->Text()));
-    Send(Form, kSetPasswordLength);
+    Transmit(Form, kSetPasswordLength);
     ShowStatus(*Form.StatusBar1, "Set Password......");
   }
   --Form.TriesLeft;
@@ -162,6 +176,7 @@ void SetPasswordStep(TForm1& Form) {
 }  // namespace
 
 void TForm1::Timer1Timer(TObject*) {
+  ++Timer1Ticks;
   switch (Phase) {
     case PhaseLoad:
       LoadRequestStep(*this);

@@ -56,6 +56,7 @@ TEST_P(Decoder, AcceptedIsTestedByCodeAndEndByteOnly) {
   for (const std::string& block : {kAccepted, Hex({0x00, 0x20, 0xEE}), Hex({0x55, 0x20, 0xEE})}) {
     Form().ReplyKind = app::ReplyOther;
     Form().DeviceAnswered = FALSE;
+    OweAnswer();
     Receive(block);
     EXPECT_EQ(Form().ReplyKind, app::ReplyAccepted);
     EXPECT_TRUE(Form().DeviceAnswered);
@@ -63,7 +64,26 @@ TEST_P(Decoder, AcceptedIsTestedByCodeAndEndByteOnly) {
   EXPECT_EQ(Sent(), Frames{});
 }
 
-TEST_P(Decoder, BlocksThatPassNoTestOnlyClearReplyKind) {
+// The held frame hears only answers to its own transmissions; the port search hears every
+// Accepted.
+TEST_P(Decoder, AnAnswerOwedByNoTransmissionOfTheHeldFrameLeavesReplyKind) {
+  for (const bool earlierFrame : {false, true}) {
+    SCOPED_TRACE(earlierFrame ? "owed by an earlier frame" : "owed by nothing");
+    if (earlierFrame) {
+      OweAnswer();
+      Form().AnswersOwed.HoldNewFrame();
+    }
+    for (const std::string& block : {kAccepted, kRefused}) {
+      Form().ReplyKind = app::ReplyOther;
+      Form().DeviceAnswered = FALSE;
+      Receive(block);
+      EXPECT_EQ(Form().ReplyKind, app::ReplyOther);
+      EXPECT_EQ(Form().DeviceAnswered, block == kAccepted ? TRUE : FALSE);
+    }
+  }
+}
+
+TEST_P(Decoder, BlocksThatPassNoTestLeaveAnAcceptedAndClearTheRest) {
   Form().Phase = app::PhaseWritePhones;
   Form().PhonesExpected = 9;
   const std::string blocks[] = {
@@ -77,21 +97,27 @@ TEST_P(Decoder, BlocksThatPassNoTestOnlyClearReplyKind) {
   };
   for (const std::string& block : blocks) {
     SCOPED_TRACE(block.size());
-    Form().ReplyKind = app::ReplyAccepted;
-    const Snapshot before = Take();
-    Receive(block);
-    EXPECT_EQ(Form().ReplyKind, app::ReplyOther);
-    EXPECT_TRUE(Take() == before);
+    for (const app::TReplyKind kind :
+         {app::ReplyAccepted, app::ReplyRefused, app::ReplyEndOfData, app::ReplyOther}) {
+      SCOPED_TRACE(kind);
+      Form().ReplyKind = kind;
+      const Snapshot before = Take();
+      Receive(block);
+      EXPECT_EQ(Form().ReplyKind, kind == app::ReplyAccepted ? kind : app::ReplyOther);
+      EXPECT_TRUE(Take() == before);
+    }
   }
   EXPECT_EQ(Sent(), Frames{});
 }
 
 TEST_P(Decoder, BlockOfExactlyTheBufferSizeIsDecoded) {
+  OweAnswer();
   Receive(Hex({0xAA, 0x20}) + std::string(498, '\xEE'));
   EXPECT_EQ(Form().ReplyKind, app::ReplyAccepted);
 }
 
 TEST_P(Decoder, RefusedAndEndOfDataSetTheirKind) {
+  OweAnswer();
   Receive(kRefused);
   EXPECT_EQ(Form().ReplyKind, app::ReplyRefused);
   EXPECT_EQ(Status(), "before");

@@ -65,6 +65,12 @@ class DeviceWindows : public EditionWindows {
   void Receive(const std::string& Block) {
     Form().Comm1ReceiveData(Form().Comm1, Block.data(), static_cast<std::uint16_t>(Block.size()));
   }
+  // As if the sequencer held a new frame and had sent it once: the controller owes one answer,
+  // which counts for that frame.
+  void OweAnswer() {
+    Form().AnswersOwed.HoldNewFrame();
+    Form().AnswersOwed.Transmitted(Form().Timer1Ticks);
+  }
   std::string Status() { return Form().StatusBar1->Panel(0).Text(); }
   // Clicks Button as the user would; Timer1 is then switched off again, so that only the test's
   // own Tick() calls advance the operation.
