@@ -17,8 +17,7 @@
 // handles come from the table of kernel handles; RegCloseKey is the way to close them.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <cstdint>
 
 #include "Types.h"
 
@@ -96,12 +95,3 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
                       LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                       LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                       LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
-
-namespace platform {
-
-// Test hook: a value appended to "hardware\devicemap\serialcomm" after the ports and the device
-// map's entries, seen by keys opened from now on. Lets tests list data that is not text.
-void AddSerialCommTestValue(const std::string& name, DWORD type, const std::vector<BYTE>& data);
-void ClearSerialCommTestValues();
-
-}  // namespace platform

@@ -138,6 +138,8 @@ BOOL PurgeComm(HANDLE device, DWORD flags);
 
 BOOL GetCommState(HANDLE device, LPDCB dcb);
 // Refuses (FALSE) what the driver cannot take, such as 1.5 stop bits, and changes nothing then.
+// DTR and RTS are set once the rest is in force: a driver that refuses them leaves them as they
+// were, and the call still succeeds and stores the new state.
 BOOL SetCommState(HANDLE device, LPDCB dcb);
 BOOL GetCommTimeouts(HANDLE device, LPCOMMTIMEOUTS timeouts);
 BOOL SetCommTimeouts(HANDLE device, LPCOMMTIMEOUTS timeouts);

@@ -1,10 +1,10 @@
 #include "SerialPorts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <optional>
 
 #include "Registry.h"
@@ -14,15 +14,8 @@
 namespace platform {
 namespace {
 
-struct TestValues {
-  std::mutex lock;
-  std::vector<RegistryValue> values;
-};
-
-TestValues& TheTestValues() {
-  static TestValues* values = new TestValues;  // never destroyed, like the other tables
-  return *values;
-}
+// Constant-initialised, so that it holds null before any static constructor runs.
+std::atomic<SerialCommSource> serialCommSource{nullptr};
 
 struct TtyKind {
   std::string_view prefix;
@@ -132,22 +125,14 @@ std::vector<RegistryValue> SerialCommValues() {
     }
     values.push_back({"\\Device\\DeviceMap" + std::to_string(index++), REG_SZ, TextData(name)});
   }
-  auto& test = TheTestValues();
-  std::lock_guard guard(test.lock);
-  values.insert(values.end(), test.values.begin(), test.values.end());
+  if (const SerialCommSource source = serialCommSource.load(); source != nullptr) {
+    source(values);
+  }
   return values;
 }
 
-void AddSerialCommTestValue(const std::string& name, DWORD type, const std::vector<BYTE>& data) {
-  auto& test = TheTestValues();
-  std::lock_guard guard(test.lock);
-  test.values.push_back({name, type, data});
-}
-
-void ClearSerialCommTestValues() {
-  auto& test = TheTestValues();
-  std::lock_guard guard(test.lock);
-  test.values.clear();
+void SetSerialCommSource(SerialCommSource source) {
+  serialCommSource.store(source);
 }
 
 }  // namespace platform

@@ -26,8 +26,17 @@ std::vector<SerialPort> PresentSerialPorts();
 
 // The values of the serialcomm key: the present ports, then one value per device-map entry whose
 // path names a tty that is there now ("\Device\DeviceMap<i>", i counting the listed entries,
-// data = the entry's name), then the test values; data is REG_SZ. Every entry of the map still
-// claims its name, listed or not, since the open call resolves names through the whole map.
+// data = the entry's name), all REG_SZ, then what the serialcomm source appends. Every entry of
+// the map still claims its name, listed or not, since the open call resolves names through the
+// whole map.
 std::vector<RegistryValue> SerialCommValues();
+
+// A serialcomm source: appends values of any type to those listed before it. It may be called from
+// any thread.
+using SerialCommSource = void (*)(std::vector<RegistryValue>& values);
+
+// Makes SerialCommValues ask source for more values; null asks none. Thread-safe. Tests install
+// one to list data that no port gives; the programs install none.
+void SetSerialCommSource(SerialCommSource source);
 
 }  // namespace platform

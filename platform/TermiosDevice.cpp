@@ -50,11 +50,6 @@ DWORD GiveUp(int fd, bool exclusive, int errnoValue) {
   return ErrorFromErrno(errnoValue);
 }
 
-// A tty without modem control (a pseudo-terminal, some USB adapters) refuses the modem lines.
-bool HasNoModemLines(int errnoValue) {
-  return errnoValue == ENOTTY || errnoValue == EINVAL;
-}
-
 }  // namespace
 
 DWORD TermiosDevice::Open(int fd, std::shared_ptr<SerialDevice>& device) {
@@ -192,16 +187,14 @@ DWORD TermiosDevice::SetState(const DCB& dcb) {
   if (auto set = sys::TcSetAttr(fd_, TCSANOW, attributes); !set.ok()) {
     return ErrorFromErrno(set.error);
   }
-  // Without modem lines the line state is in force all the same; any other failure is the port's.
-  auto lines = ModemLinesFromDcb(dcb);
-  for (auto [request, bits] :
-       {std::pair{TIOCMBIS, &lines.set}, std::pair{TIOCMBIC, &lines.clear}}) {
-    if (auto changed = sys::Ioctl(fd_, request, bits);
-        !changed.ok() && !HasNoModemLines(changed.error)) {
-      return ErrorFromErrno(changed.error);
-    }
-  }
+  // The termios settings are in force from here on, so the state is stored whatever the modem
+  // lines do. Both requests are made: one that the driver refuses leaves its lines as they were
+  // (a tty without modem control answers ENOTTY or EINVAL, a USB adapter whose control request
+  // fails EPIPE or EIO), and the other takes effect all the same.
   dcb_ = dcb;
+  auto lines = ModemLinesFromDcb(dcb);
+  (void)sys::Ioctl(fd_, TIOCMBIS, &lines.set);
+  (void)sys::Ioctl(fd_, TIOCMBIC, &lines.clear);
   return ERROR_SUCCESS;
 }
 

@@ -24,6 +24,7 @@
 #include "tests/app/WindowFixture.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ScriptedDevice.h"
+#include "tests/support/SerialCommTestValues.h"
 #include "tests/support/TempDir.h"
 
 namespace app_test {

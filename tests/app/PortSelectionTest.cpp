@@ -7,6 +7,7 @@
 #include "platform/Serial.h"
 #include "tests/app/PortFixture.h"
 #include "tests/platform/SerialTestSupport.h"
+#include "tests/support/SerialCommTestValues.h"
 
 namespace app_test {
 namespace {

@@ -11,6 +11,7 @@
 #include "tests/platform/SerialTestSupport.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/RegistryFixture.h"
+#include "tests/support/SerialCommTestValues.h"
 
 namespace {
 

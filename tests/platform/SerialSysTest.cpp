@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "SerialTestSupport.h"
@@ -19,7 +21,18 @@ std::atomic<int> pollInterruptions{0};
 std::atomic<bool> ttyReadFails{false};
 std::atomic<int> ttyWriteLimit{0};  // 0 = no limit
 std::atomic<int> ttyWrites{0};
-std::atomic<int> modemLinesErrno{0};  // 0 = the pty's own answer
+std::atomic<unsigned long> refusedModemRequest{0};  // TIOCMBIS or TIOCMBIC; 0 = the pty answers
+std::atomic<int> modemRequestErrno{0};
+
+// Each TIOCMBIS and TIOCMBIC made, with the modem-line bits it carried.
+using ModemRequest = std::pair<unsigned long, int>;
+std::mutex modemRequestsLock;
+std::vector<ModemRequest> modemRequests;
+
+std::vector<ModemRequest> TakeModemRequests() {
+  std::lock_guard guard(modemRequestsLock);
+  return std::exchange(modemRequests, {});
+}
 
 sys::Calls FaultyCalls() {
   sys::Calls calls = sys::RealCalls();
@@ -47,9 +60,15 @@ sys::Calls FaultyCalls() {
     return sys::RealCalls().write(fd, buffer, count);
   };
   calls.ioctl = [](int fd, unsigned long request, void* argument) {
-    if ((request == TIOCMBIS || request == TIOCMBIC) && modemLinesErrno != 0) {
-      errno = modemLinesErrno;
-      return -1;
+    if (request == TIOCMBIS || request == TIOCMBIC) {
+      {
+        std::lock_guard guard(modemRequestsLock);
+        modemRequests.emplace_back(request, *static_cast<int*>(argument));
+      }
+      if (request == refusedModemRequest) {
+        errno = modemRequestErrno;
+        return -1;
+      }
     }
     return sys::RealCalls().ioctl(fd, request, argument);
   };
@@ -63,7 +82,8 @@ class InjectedFaults : public ::testing::Test {
     ttyReadFails = false;
     ttyWriteLimit = 0;
     ttyWrites = 0;
-    modemLinesErrno = 0;
+    refusedModemRequest = 0;
+    modemRequestErrno = 0;
     ASSERT_TRUE(pty.Ok());
     device = OpenDevice(pty.SlavePath());
     ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
@@ -120,27 +140,39 @@ TEST_F(InjectedFaults, ShortWritesAreContinuedUntilTheBlockIsOut) {
   EXPECT_GE(ttyWrites.load(), 300 / 7);
 }
 
-// A port without modem control takes the rest of the line state; a port that fails to set its
-// modem lines fails the call.
-TEST_F(InjectedFaults, SetCommStateFailsOnlyWhenThePortFailsItsModemLines) {
+// A driver that refuses a modem-line request (a pseudo-terminal has no modem control, a USB
+// adapter's failed control request gives EPIPE or EIO) leaves only those lines alone: the other
+// request is still made, and the new line state is in force and reported.
+TEST_F(InjectedFaults, RefusedModemLinesLeaveTheNewLineStateInForce) {
   const struct {
+    unsigned long request;
     int errnoValue;
-    BOOL accepted;
-    DWORD error;
+    DWORD baud;
   } cases[] = {
-      {ENOTTY, TRUE, ERROR_SUCCESS},
-      {EINVAL, TRUE, ERROR_SUCCESS},
-      {EIO, FALSE, ERROR_GEN_FAILURE},
+      {TIOCMBIS, EPIPE, 19200}, {TIOCMBIS, EIO, 9600},     {TIOCMBIS, ENOTTY, 19200},
+      {TIOCMBIC, EPIPE, 9600},  {TIOCMBIC, EINVAL, 19200},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.errnoValue);
+    SCOPED_TRACE(testing::Message()
+                 << (c.request == TIOCMBIS ? "TIOCMBIS " : "TIOCMBIC ") << c.errnoValue);
     DCB dcb{};
     ASSERT_TRUE(GetCommState(device, &dcb));
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    modemLinesErrno = c.errnoValue;
+    ASSERT_NE(dcb.BaudRate, c.baud);
+    dcb.BaudRate = c.baud;
+    SetDcbFlags(dcb, 0x21);  // DTR under handshake (held asserted), RTS disabled
+    (void)TakeModemRequests();
+    refusedModemRequest = c.request;
+    modemRequestErrno = c.errnoValue;
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(SetCommState(device, &dcb), c.accepted);
-    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_TRUE(SetCommState(device, &dcb));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    refusedModemRequest = 0;
+    const std::vector<ModemRequest> both = {{TIOCMBIS, TIOCM_DTR}, {TIOCMBIC, TIOCM_RTS}};
+    EXPECT_EQ(TakeModemRequests(), both);
+    DCB now{};
+    ASSERT_TRUE(GetCommState(device, &now));
+    EXPECT_EQ(now.BaudRate, c.baud);
+    EXPECT_EQ(DcbFlags(now), 0x21u);
   }
 }
 

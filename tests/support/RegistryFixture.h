@@ -13,6 +13,7 @@
 
 #include "platform/Registry.h"
 #include "tests/support/FaultInjection.h"
+#include "tests/support/SerialCommTestValues.h"
 
 namespace tavkel_test {
 
