@@ -4,10 +4,10 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <cstring>
 
 #include "classlib/ClassRegistry.h"
 #include "classlib/Forms.h"
-#include "platform/Errors.h"
 #include "platform/Messages.h"
 
 namespace classlib {
@@ -51,9 +51,10 @@ void TApplication::Initialize() {
   if (drain_ == nullptr) {
     // Without the descriptor no posted message, the serial port's events among them, would ever
     // be dispatched: the program must not start deaf.
-    const int descriptor = platform::MessageQueueDescriptor();
+    int error = 0;
+    const int descriptor = platform::MessageQueueDescriptor(&error);
     if (descriptor < 0) {
-      throw Exception("Message queue error: " + std::to_string(GetLastError()));
+      throw Exception(std::string("Message queue error: ") + std::strerror(error));
     }
     drain_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(drain_, &QSocketNotifier::activated, drain_, [this] { DrainPlatformQueue(); });

@@ -31,7 +31,8 @@ class TApplication : public TComponent {
 
   // Makes sure a Qt application runs (creating one when none exists), keeps Qt from ending the
   // loop when a window closes, and starts draining the calling thread's platform message queue
-  // inside every Qt event loop. Idempotent. Raises Exception when the queue cannot be watched.
+  // inside every Qt event loop. Idempotent. Raises Exception, with the system's reason in words,
+  // when the queue cannot be watched.
   void Initialize();
 
   // Creates a form of class T owned by the application; the first becomes the main form.

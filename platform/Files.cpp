@@ -22,6 +22,9 @@
 #ifndef TAVKEL_INSTALL_DATA_DIR
 #error "TAVKEL_INSTALL_DATA_DIR must name the installed data directory"
 #endif
+#ifndef TAVKEL_DATA_DIR_FROM_BIN_DIR
+#error "TAVKEL_DATA_DIR_FROM_BIN_DIR must lead from the installed programs to the data directory"
+#endif
 
 namespace {
 
@@ -52,8 +55,17 @@ std::string WindowsDirectory() {
   }
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && IsInside(exe, TAVKEL_BUILD_DIR)) {
+  if (ec) {
+    return TAVKEL_INSTALL_DATA_DIR;
+  }
+  if (IsInside(exe, TAVKEL_BUILD_DIR)) {
     return TAVKEL_BUILD_DATA_DIR;
+  }
+  // The install keeps the programs and the data directory together under whatever prefix it was
+  // given; exe is resolved, so ".." from its folder is its real parent.
+  const fs::path beside = (exe.parent_path() / TAVKEL_DATA_DIR_FROM_BIN_DIR).lexically_normal();
+  if (fs::is_directory(beside, ec)) {
+    return beside.string();
   }
   return TAVKEL_INSTALL_DATA_DIR;
 }

@@ -15,7 +15,9 @@ inline constexpr UINT MAX_PATH = 260;
 // and the result is 0 (ERROR_INSUFFICIENT_BUFFER).
 //
 // The directory is $TAVKEL_WINDOWS_DIR when set; else, when the running program lies inside the
-// build tree, the build tree's data directory; else the installed data directory.
+// build tree, the build tree's data directory; else the installed data directory: the one beside
+// the program's own folder (share/tavkel beside bin) when it is there, wherever the programs were
+// installed, else the one the build was configured to install into.
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 // Copies the file existingName to newName. With failIfExists a newName that exists already makes

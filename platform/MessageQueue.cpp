@@ -101,11 +101,12 @@ void MessageQueue::EndLocked() {
   }
 }
 
-int MessageQueue::DescriptorLocked() {
+int MessageQueue::DescriptorLocked(int& systemError) {
   if (descriptor_ < 0) {
     auto made = sys::EventFd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (!made.ok()) {
       SetLastErrorFromErrno(made.error);
+      systemError = made.error;
       return -1;
     }
     descriptor_ = static_cast<int>(made.value);

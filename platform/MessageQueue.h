@@ -39,8 +39,9 @@ class MessageQueue : public Waitable {
   void EndLocked();
 
   // The eventfd that polls readable exactly while messages wait. -1, with the reason in
-  // GetLastError, when it cannot be made; a later call tries again.
-  int DescriptorLocked();
+  // GetLastError and the call's errno in systemError, when it cannot be made; a later call tries
+  // again.
+  int DescriptorLocked(int& systemError);
 
  private:
   void SetDescriptorReadableLocked(bool readable);

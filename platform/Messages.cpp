@@ -1,6 +1,7 @@
 // Thread messages, looks at the calling thread's queue, and the waits that include it.
 #include "Messages.h"
 
+#include <cerrno>
 #include <chrono>
 
 #include "Errors.h"
@@ -65,14 +66,17 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 
 namespace platform {
 
-int MessageQueueDescriptor() {
+int MessageQueueDescriptor(int* systemError) {
+  int unused = 0;
+  int& error = systemError != nullptr ? *systemError : unused;
   std::lock_guard guard(DispatcherLock());
   auto queue = CallingThreadQueueLocked();
   if (!queue) {
     SetLastError(ERROR_INVALID_THREAD_ID);
+    error = ESRCH;
     return -1;
   }
-  return queue->DescriptorLocked();
+  return queue->DescriptorLocked(error);
 }
 
 void RetireMessageQueue() {

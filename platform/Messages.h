@@ -70,9 +70,10 @@ namespace platform {
 
 // A descriptor of the calling thread's queue (created if needed) that polls readable while
 // messages wait in it. Owned by the queue. -1 when it cannot be made, with the reason in
-// GetLastError (ERROR_INVALID_THREAD_ID once the thread's queue has ended); the queue works on
-// without it, and a later call tries again.
-int MessageQueueDescriptor();
+// GetLastError (ERROR_INVALID_THREAD_ID once the thread's queue has ended) and, for a caller that
+// has to tell a person why, the system's errno for it in *systemError (ESRCH for an ended queue);
+// the queue works on without it, and a later call tries again.
+int MessageQueueDescriptor(int* systemError = nullptr);
 
 // From now on the calling thread's queue refuses posts; messages already in it stay for
 // PeekMessageA. A thread that must release what waits in its queue retires it first, then drains.

@@ -2,8 +2,5 @@
 #include "app/Program.h"
 
 int main() {
-  app::StartUp<app::Tavkel13>();
-  classlib::Application->Run();
-  classlib::Application->Finalize();
-  return 0;
+  return app::Run<app::Tavkel13>();
 }

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -160,7 +161,8 @@ TEST_F(Boundary, PlatformMessageDispatch) {
 }
 
 // A queue whose descriptor cannot be made would leave every posted message undelivered: the
-// application refuses to start rather than run deaf. A thread of its own, so the queue is new.
+// application refuses to start rather than run deaf, saying why in words a person can act on. A
+// thread of its own, so the queue is new.
 TEST(Application, InitializeRaisesWhenThePlatformQueueCannotBeWatched) {
   std::string message;
   std::thread([&] {
@@ -177,7 +179,7 @@ TEST(Application, InitializeRaisesWhenThePlatformQueueCannotBeWatched) {
       message = e.Message();
     }
   }).join();
-  EXPECT_EQ(message, "Message queue error: " + std::to_string(ERROR_GEN_FAILURE));
+  EXPECT_EQ(message, std::string("Message queue error: ") + std::strerror(EMFILE));
 }
 
 TEST_F(WindowTest, PlatformMessagesAndTimersGoOnWhileABoxIsOpen) {

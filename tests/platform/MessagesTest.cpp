@@ -294,8 +294,10 @@ TEST_F(MessagesTest, DescriptorThatCannotBeMadeIsReportedAndMadeOnTheNextRequest
       };
       const platform::sys::ScopedCalls noDescriptors{calls};
       SetLastError(0);
-      EXPECT_EQ(platform::MessageQueueDescriptor(), -1);
+      int error = 0;
+      EXPECT_EQ(platform::MessageQueueDescriptor(&error), -1);
       EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+      EXPECT_EQ(error, EMFILE) << "the system's reason, for the words a program shows";
       EXPECT_TRUE(Post(self, 7));
       MSG message;
       EXPECT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
