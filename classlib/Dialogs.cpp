@@ -74,11 +74,7 @@ class MessageBoxWidget : public QMessageBox {
 // to Qt. Children are found by the object names that Qt's dialog gives them.
 class FileDialogWidget final : public QFileDialog {
  public:
-  explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {
-    if (QLineEdit* field = NameField()) {
-      connect(field, &QLineEdit::textEdited, this, [this](const QString& text) { edited_ = text; });
-    }
-  }
+  explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {}
 
   // The file chosen, once the dialog was accepted.
   QString Chosen() const { return typed_.isEmpty() ? selectedFiles().value(0) : typed_; }
@@ -88,7 +84,7 @@ class FileDialogWidget final : public QFileDialog {
     typed_.clear();
     QLineEdit* field = NameField();
     const QString text = field != nullptr ? field->text() : QString();
-    if (!text.contains('"') || (text != edited_ && text == SelectionText())) {
+    if (!text.contains('"') || text == SelectionText()) {
       QFileDialog::accept();
       return;
     }
@@ -136,8 +132,7 @@ class FileDialogWidget final : public QFileDialog {
     return names.join(' ');
   }
 
-  QString edited_;  // the name box's text as the user last edited it
-  QString typed_;   // the name typed with a quote that accepted the dialog; empty for Qt's choice
+  QString typed_;  // the name typed with a quote that accepted the dialog; empty for Qt's choice
 };
 
 }  // namespace
