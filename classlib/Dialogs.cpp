@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 #include "classlib/Application.h"
@@ -71,12 +73,14 @@ class MessageBoxWidget : public QMessageBox {
 // Qt's file dialog, except that a name box holding '"' names the one file typed: Qt's own reads
 // such a text as a list of quoted names and gives back a file named by a piece of it. Names
 // without a quote, and the text that Qt writes itself for the files clicked in the list, are left
-// to Qt. Children are found by the object names that Qt's dialog gives them.
+// to Qt. An open dialog (Qt's ExistingFile mode) refuses a typed name that is not there as Qt
+// refuses any other. Children are found by the object names that Qt's dialog gives them.
 class FileDialogWidget final : public QFileDialog {
  public:
   explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {
+    // Connected after Qt's own update of the Open button, so that this one has the last word.
     if (QLineEdit* field = NameField()) {
-      connect(field, &QLineEdit::textEdited, this, [this](const QString& text) { edited_ = text; });
+      connect(field, &QLineEdit::textChanged, this, [this] { UpdateOpenButton(); });
     }
   }
 
@@ -88,14 +92,23 @@ class FileDialogWidget final : public QFileDialog {
     typed_.clear();
     QLineEdit* field = NameField();
     const QString text = field != nullptr ? field->text() : QString();
-    if (!text.contains('"') || (text != edited_ && text == SelectionText())) {
+    if (!text.contains('"') || text == SelectionText()) {
       QFileDialog::accept();
       return;
     }
     const QString name = TypedName(text);
+    const QFileInfo file(name);
     // A folder is entered, as Qt does with any folder typed.
-    if (QFileInfo(name).isDir()) {
+    if (file.isDir()) {
       setDirectory(name);
+      return;
+    }
+    if (fileMode() == ExistingFile && !file.exists()) {
+      // Qt's own words for it.
+      QMessageBox::warning(
+          this, windowTitle(),
+          QFileDialog::tr("%1\nFile not found.\nPlease verify the correct file name was given.")
+              .arg(file.fileName()));
       return;
     }
     typed_ = name;
@@ -104,6 +117,18 @@ class FileDialogWidget final : public QFileDialog {
 
  private:
   QLineEdit* NameField() const { return findChild<QLineEdit*>("fileNameEdit"); }
+
+  // An open dialog's Open button takes a typed name with a quote when that name is there. Qt's
+  // would ask whether its quoted pieces are.
+  void UpdateOpenButton() {
+    auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
+    QPushButton* open = buttons != nullptr ? buttons->button(QDialogButtonBox::Open) : nullptr;
+    const QString text = NameField()->text();
+    if (open != nullptr && fileMode() == ExistingFile && text.contains('"') &&
+        text != SelectionText()) {
+      open->setEnabled(QFileInfo::exists(TypedName(text)));
+    }
+  }
 
   // The typed text as a path: absolute as typed, else in the dialog's folder; as Qt takes it, a
   // leading "~/" stands for the home folder unless the dialog's folder holds the name as typed.
@@ -136,8 +161,7 @@ class FileDialogWidget final : public QFileDialog {
     return names.join(' ');
   }
 
-  QString edited_;  // the name box's text as the user last edited it
-  QString typed_;   // the name typed with a quote that accepted the dialog; empty for Qt's choice
+  QString typed_;  // the name typed with a quote that accepted the dialog; empty for Qt's choice
 };
 
 }  // namespace
@@ -172,9 +196,9 @@ std::optional<std::string> TQtDialogs::FileName(const TFileDialogRequest& Reques
   FileDialogWidget dialog(OwnerWidget(Request.Owner));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAcceptMode(Request.Kind == TFileDialogKind::Save ? QFileDialog::AcceptSave
-                                                             : QFileDialog::AcceptOpen);
+  const bool save = Request.Kind == TFileDialogKind::Save;
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setNameFilter(QtFilter(Request.Filter));
   if (!Request.InitialDir.empty()) {
     dialog.setDirectory(FileNameToQt(Request.InitialDir));

@@ -77,7 +77,8 @@ class TFileDialog : public TComponent {
   std::string fileName_;
 };
 
-// Neither dialog requires the name to exist, asks before an existing name is taken, or adds an
+// The open dialog takes only a file that is there and refuses any other name inside itself; the
+// save dialog takes new names too. Neither asks before an existing name is taken or adds an
 // extension of its own.
 class TOpenDialog : public TFileDialog {
  public:

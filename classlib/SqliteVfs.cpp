@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "platform/Files.h"
+#include "platform/SideFile.h"
 
 namespace classlib {
 namespace {
@@ -43,12 +45,28 @@ char* NameStore(sqlite3_vfs* vfs, sqlite3_file* file) {
   return reinterpret_cast<char*>(file) + Base(vfs)->szOsFile;
 }
 
+// A side file under a shorter name is one that SQLite's unix file system cannot tie to its
+// database. A journal gets from here what that file system gives the journals it names itself:
+// the database's permissions and, under root, its owner. A WAL is refused before anything is
+// made: its shared-memory file, which SQLite names without this file system, cannot be had under
+// so long a name either, so the WAL could never be used.
 int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
   constexpr int kSideFiles = SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_SUPER_JOURNAL | SQLITE_OPEN_WAL;
+  std::optional<platform::SideFile> journal;
   if (name != nullptr && (flags & kSideFiles) != 0) {
     try {
       const std::string shorter = SideFileNameOf(name);
       if (shorter != name && shorter.size() <= static_cast<size_t>(vfs->mxPathname)) {
+        if ((flags & SQLITE_OPEN_WAL) != 0) {
+          return SQLITE_CANTOPEN;
+        }
+        if ((flags & SQLITE_OPEN_MAIN_JOURNAL) != 0) {
+          journal.emplace(shorter, sqlite3_filename_database(name),
+                          (flags & SQLITE_OPEN_CREATE) != 0);
+          if (!journal->DatabaseFound()) {
+            return SQLITE_IOERR_FSTAT;
+          }
+        }
         char* store = NameStore(vfs, file);
         std::memcpy(store, shorter.c_str(), shorter.size() + 1);
         name = store;
@@ -57,7 +75,11 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
       return SQLITE_NOMEM;
     }
   }
-  return Base(vfs)->xOpen(Base(vfs), name, file, flags, outFlags);
+  const int result = Base(vfs)->xOpen(Base(vfs), name, file, flags, outFlags);
+  if (journal && result == SQLITE_OK) {
+    journal->Opened();
+  }
+  return result;
 }
 
 // Deleting and probing map names as opening does, so that SQLite finds and removes the journal

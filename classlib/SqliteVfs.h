@@ -1,7 +1,9 @@
 // The SQLite file system that data files are opened through: SQLite's default one, except that a
 // journal whose name would be too long for its folder is kept under a shorter name beside the
 // database. A file name may take all the bytes its folder allows, and SQLite names the journal by
-// adding "-journal" to it; without a journal no transaction could write into such a file.
+// adding "-journal" to it; without a journal no transaction could write into such a file. Such a
+// journal gets the database's permissions and, under root, its owner, as SQLite's own journals do.
+// A WAL is not kept so: the shared-memory file it needs, named by SQLite alone, cannot be had.
 #pragma once
 
 #include <cstddef>

@@ -135,6 +135,46 @@ TEST_P(DataFileQtDialogs, QuotesInATypedNameAreKeptAsTyped) {
   EXPECT_FALSE(std::filesystem::exists(folder_ + "/plan.mdb"));
 }
 
+// The open dialog takes only a file that is there: a name that is not, typed as users of other
+// dialogs type names, is refused inside the dialog, and the window and its work file stay as they
+// were. Quotes are part of a name here too, also when a piece of it names a data file. A file that
+// is there but is no data file still ends the load in the error box.
+TEST_P(DataFileQtDialogs, TheOpenDialogRefusesANameThatIsNotThere) {
+  const std::string work = folder_ + "/plan.mdb";
+  const FileContents holds{{{1, "+7900"}, {LastSlot(), "999"}}, {{"2500", "1"}}};
+  ASSERT_TRUE(CopyFileA((windowsDir_ + "/tav.mdb").c_str(), work.c_str(), TRUE));
+  Exec(work, {"insert into phone values (1, '+7900')",
+              "insert into phone values (" + std::to_string(LastSlot()) + ", '999')",
+              "insert into pcong values (2500, 1)"});
+  ASSERT_TRUE(CopyFileA(work.c_str(), (folder_ + "/a.mdb").c_str(), TRUE));
+  ClickAnswering(*Form().BitBtn1, Choose(folder_, "plan.mdb"));
+  ASSERT_EQ(Numbers(), holds.phones);
+
+  const char* const names[] = {"nothere.mdb", "*", "*.mdb", "\"a.mdb\"", "plän"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    classlib_test::RefusedNameDriver driver(QString::fromStdString(folder_),
+                                            QString::fromStdString(name));
+    Form().BitBtn1->Click();
+    driver.ExpectRefused();
+    EXPECT_EQ(driver.BoxText().section('\n', 0, 0).toStdString(), name);
+    EXPECT_EQ(Numbers(), holds.phones);
+    EXPECT_EQ(Form().Edit1->Text(), "2500");
+    EXPECT_TRUE(Form().CheckBox1->Checked());
+    EXPECT_EQ(Form().Label3->Caption(), work);
+    EXPECT_TRUE(dialogs_.Boxes.empty()) << dialogs_.Boxes.front().Text;
+    ExpectQueryClosed();
+  }
+  EXPECT_EQ(Read(work), holds);
+
+  const std::string notes = folder_ + "/notes.mdb";
+  testsupport::WriteBytes(notes, "notes, no data file");
+  ClickAnswering(*Form().BitBtn1, Choose(folder_, "notes.mdb"));
+  ExpectErrorBox({"file is not a database."});
+  EXPECT_EQ(Form().Label3->Caption(), notes);
+  EXPECT_EQ(Numbers(), (std::vector<std::pair<int, std::string>>{}));
+}
+
 // The load's dialog starts in the current directory, not where the last dialog was left.
 TEST_P(DataFileQtDialogs, TheOpenDialogStartsInTheCurrentDirectoryAsNamed) {
   const std::string elsewhere = files_ / "elsewhere";

@@ -3,9 +3,11 @@
 // into the dialog as its start directory, and onto the screen.
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QListView>
+#include <QPushButton>
 #include <filesystem>
 #include <string>
 
@@ -52,6 +54,7 @@ class QtFileDialogs : public WindowTest {
 // field as a file manager shows it, and another name can be typed over it.
 TEST_F(QtFileDialogs, ChosenNamesKeepTheFileSystemsBytes) {
   testsupport::WriteBytes(folder_ + "/plan.mdb", "");
+  testsupport::WriteBytes(folder_ + "/plän.mdb", "");
   const struct {
     TFileDialogKind kind;
     std::string typed;
@@ -125,10 +128,41 @@ TEST_F(QtFileDialogs, ANameHoldingQuotesIsTheOneFileTyped) {
   EXPECT_EQ(driver.StartName().toStdString(), "my \"plan.mdb\" v3");
 }
 
+// The open dialog's button follows the name as typed, quotes and all: a name that is there can be
+// clicked open, one that is not cannot, whatever its quoted pieces name.
+TEST_F(QtFileDialogs, TheOpenButtonTakesANameWithQuotesThatIsThere) {
+  testsupport::WriteBytes(folder_ + "/my \"plan\".mdb", "");
+  testsupport::WriteBytes(folder_ + "/plan.mdb", "");
+  const struct {
+    std::string typed;
+    bool there;
+  } cases[] = {{"my \"plan\".mdb", true}, {"my \"plan.mdb\"", false}, {"\"plan.mdb\"", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    bool enabled = false;
+    FileDialogDriver driver([&](QFileDialog& Dialog) {
+      FileDialogDriver::Type(Dialog, QString::fromStdString(folder_),
+                             QString::fromStdString(c.typed), true);
+      QPushButton* open =
+          Dialog.findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+      enabled = open->isEnabled();
+      if (enabled) {
+        QTest::mouseClick(open, Qt::LeftButton);
+      } else {
+        QTest::keyClick(&Dialog, Qt::Key_Escape);
+      }
+    });
+    const std::optional<std::string> chosen = Show(Request(TFileDialogKind::Open), driver);
+    EXPECT_EQ(enabled, c.there);
+    EXPECT_EQ(chosen, c.there ? std::optional(folder_ + "/" + c.typed) : std::nullopt);
+  }
+}
+
 // A folder typed with quotes is entered, as Qt enters any folder typed; the dialog stays open.
 TEST_F(QtFileDialogs, AFolderTypedWithQuotesIsEntered) {
   const std::string docs = folder_ + "/my \"docs\"";
   std::filesystem::create_directory(docs);
+  testsupport::WriteBytes(docs + "/plan", "");
   for (TFileDialogKind kind : {TFileDialogKind::Open, TFileDialogKind::Save}) {
     SCOPED_TRACE(kind == TFileDialogKind::Open ? "open" : "save");
     QString entered;
@@ -148,10 +182,16 @@ TEST_F(QtFileDialogs, AFileClickedInTheListComesBackAsItIs) {
   const std::string name = "my \"plan.mdb\" v2.mdb";
   testsupport::WriteBytes(folder_ + "/" + name, "");
   testsupport::WriteBytes(folder_ + "/plan.mdb", "");
+  enum class Then { Enter, DoubleClick, Button };
+  const struct {
+    Then then;
+    const char* what;
+  } ways[] = {{Then::Enter, "click and Enter"},
+              {Then::DoubleClick, "double click"},
+              {Then::Button, "click and the dialog's button"}};
   for (TFileDialogKind kind : {TFileDialogKind::Open, TFileDialogKind::Save}) {
-    for (const bool twice : {false, true}) {
-      SCOPED_TRACE(std::string(kind == TFileDialogKind::Open ? "open" : "save") +
-                   (twice ? ", double click" : ", click and Enter"));
+    for (const auto& [then, what] : ways) {
+      SCOPED_TRACE(std::string(kind == TFileDialogKind::Open ? "open, " : "save, ") + what);
       FileDialogDriver driver([&](QFileDialog& Dialog) {
         Dialog.setDirectory(QString::fromStdString(folder_));
         auto* list = Dialog.findChild<QListView*>("listView");
@@ -168,10 +208,16 @@ TEST_F(QtFileDialogs, AFileClickedInTheListComesBackAsItIs) {
         })) << "the file is not listed";
         const QPoint at = list->visualRect(file).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        if (twice) {
+        if (then == Then::DoubleClick) {
           QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        } else {
+        } else if (then == Then::Enter) {
           QTest::keyClick(list, Qt::Key_Return);
+        } else {
+          auto* buttons = Dialog.findChild<QDialogButtonBox*>("buttonBox");
+          QPushButton* button = buttons->button(
+              kind == TFileDialogKind::Open ? QDialogButtonBox::Open : QDialogButtonBox::Save);
+          ASSERT_TRUE(button->isEnabled());
+          QTest::mouseClick(button, Qt::LeftButton);
         }
       });
       EXPECT_EQ(Show(Request(kind), driver), folder_ + "/" + name);

@@ -1,0 +1,64 @@
+#include "SideFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+// Never follows a link in the file's place (as the engine does not), and never waits on a FIFO.
+constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+}  // namespace
+
+SideFile::SideFile(const std::string& path, const std::string& database, bool create)
+    : path_(path) {
+  struct stat status {};
+  found_ = ::stat(database.c_str(), &status) == 0;
+  if (!found_) {
+    return;
+  }
+  mode_ = status.st_mode & 0777;
+  owner_ = status.st_uid;
+  group_ = status.st_gid;
+  fd_ = ::open(path_.c_str(), kFlags);
+  if (fd_ < 0 && errno == ENOENT && create) {
+    fd_ = ::open(path_.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
+    made_ = fd_ >= 0;
+  }
+  // When it cannot be opened here, the engine's own open meets the same reason and reports it.
+}
+
+SideFile::~SideFile() {
+  if (fd_ < 0) {
+    return;
+  }
+  if (made_) {
+    ::unlink(path_.c_str());
+  }
+  ::close(fd_);
+}
+
+void SideFile::Opened() {
+  made_ = false;
+  if (fd_ < 0) {
+    return;
+  }
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    return;
+  }
+  // A failure leaves the file as it is and in use, as the engine leaves its own.
+  if (status.st_size == 0 && (status.st_mode & 0777) != mode_ && ::fchmod(fd_, mode_) != 0) {
+    // Another user's file, whose permissions are that user's.
+  }
+  if (::geteuid() == 0 && ::fchown(fd_, owner_, group_) != 0) {
+    // A file system without owners, which keeps the file as it is.
+  }
+}
+
+}  // namespace platform

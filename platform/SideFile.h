@@ -1,0 +1,45 @@
+// A file that a database engine opens beside a database under a name from which it cannot tell the
+// database (a journal kept under a shorter name), given what the engine gives the side files it
+// names itself: the database's permissions and, when the process runs as root, the database's
+// owner and group, so that the database's owner can still roll back a write that root began.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform {
+
+// Made just before the engine opens the side file path of database, and kept until that open has
+// ended. Meanwhile it holds the file open itself, so that it sets the permissions and the owner of
+// the very file that the engine opened.
+class SideFile {
+ public:
+  // Looks at database, then opens path, making it when create is set and it is not there: readable
+  // and writable by this user alone until Opened, so that it holds nothing under looser
+  // permissions. Nothing is made when database cannot be looked at.
+  SideFile(const std::string& path, const std::string& database, bool create);
+  // Removes the file it made, unless Opened was called.
+  ~SideFile();
+  SideFile(const SideFile&) = delete;
+  SideFile& operator=(const SideFile&) = delete;
+
+  // False when database could not be looked at.
+  bool DatabaseFound() const { return found_; }
+
+  // Once the engine has opened the file: an empty file takes the database's permissions and, under
+  // root, any file its owner and group, as the engine's own files do. A file that cannot take them
+  // (another user's, say) is used as it is, as the engine uses its own.
+  void Opened();
+
+ private:
+  std::string path_;
+  bool found_ = false;
+  mode_t mode_ = 0;
+  uid_t owner_ = 0;
+  gid_t group_ = 0;
+  int fd_ = -1;
+  bool made_ = false;
+};
+
+}  // namespace platform
