@@ -2,13 +2,13 @@
 
 namespace app {
 
-void TAnswerLedger::Transmitted(std::uint32_t Tick) {
-  GiveUp(Tick);
-  owed_.push_back({held_, Tick});
+void TAnswerLedger::Transmitted() {
+  GiveUp();
+  owed_.push_back({held_, now_});
 }
 
-TAnswerLedger::TAnswerFor TAnswerLedger::Answer(std::uint32_t Tick) {
-  GiveUp(Tick);
+TAnswerLedger::TAnswerFor TAnswerLedger::Answer() {
+  GiveUp();
   if (owed_.empty()) {
     return TAnswerFor::Nothing;
   }
@@ -17,14 +17,14 @@ TAnswerLedger::TAnswerFor TAnswerLedger::Answer(std::uint32_t Tick) {
   return frame == held_ ? TAnswerFor::HeldFrame : TAnswerFor::EarlierFrame;
 }
 
-bool TAnswerLedger::Owed(std::uint32_t Tick) {
-  GiveUp(Tick);
+bool TAnswerLedger::Owed() {
+  GiveUp();
   return !owed_.empty();
 }
 
 // Unsigned differences keep the age right across a wrap of the tick count.
-void TAnswerLedger::GiveUp(std::uint32_t Tick) {
-  while (!owed_.empty() && Tick - owed_.front().tick >= kWaitTicks) {
+void TAnswerLedger::GiveUp() {
+  while (!owed_.empty() && now_ - owed_.front().tick >= kWaitTicks) {
     owed_.pop_front();
   }
 }

@@ -25,15 +25,17 @@ class TAnswerLedger {
     Nothing,       // no transmission waits for an answer: not one the controller owed
   };
 
+  // Timer1 ticked: every transmission owed an answer has waited one tick more.
+  void Tick() { ++now_; }
   // From now on the sequencer holds a new frame; transmissions of earlier frames stay owed.
   void HoldNewFrame() { ++held_; }
-  // The held frame went out on tick Tick of Timer1.
-  void Transmitted(std::uint32_t Tick);
-  // An Accepted or Refused arrived after tick Tick: what it answers. Each transmission is owed
-  // one answer, so the transmission it is taken for waits no more.
-  TAnswerFor Answer(std::uint32_t Tick);
-  // True while, on tick Tick, a transmission still waits for its answer.
-  bool Owed(std::uint32_t Tick);
+  // The held frame went out.
+  void Transmitted();
+  // An Accepted or Refused arrived: what it answers. Each transmission is owed one answer, so the
+  // transmission it is taken for waits no more.
+  TAnswerFor Answer();
+  // True while a transmission still waits for its answer.
+  bool Owed();
 
  private:
   struct Transmission {
@@ -41,10 +43,11 @@ class TAnswerLedger {
     std::uint32_t tick;
   };
   // Forgets the transmissions that have waited kWaitTicks ticks or more.
-  void GiveUp(std::uint32_t Tick);
+  void GiveUp();
 
   std::deque<Transmission> owed_;  // oldest first
   std::uint32_t held_ = 0;         // number of the frame now held
+  std::uint32_t now_ = 0;          // ticks of Timer1 so far
 };
 
 }  // namespace app

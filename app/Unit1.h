@@ -77,8 +77,6 @@ class TForm1 : public classlib::TForm {
   // Ticks the phone write has waited on a Refused or EndOfData since its frame last went out; the
   // wait is bounded like an unanswered frame.
   std::int32_t TicksWaited = 0;
-  // Ticks of Timer1 since the window was made: the clock of the answers owed.
-  std::uint32_t Timer1Ticks = 0;
   // The answers the controller owes for the sequencer's transmissions; an Accepted or Refused
   // counts for the frame now held only as the answer to one of its own.
   TAnswerLedger AnswersOwed;

@@ -58,7 +58,7 @@ void TakePhones(TForm1& Form, const ReplyView& Reply) {
 // that frame's transmissions; one owed by an earlier frame, or by nothing, leaves ReplyKind as it
 // was.
 void TakeAnswer(TForm1& Form, TReplyKind Kind) {
-  if (Form.AnswersOwed.Answer(Form.Timer1Ticks) == TAnswerLedger::TAnswerFor::HeldFrame) {
+  if (Form.AnswersOwed.Answer() == TAnswerLedger::TAnswerFor::HeldFrame) {
     Form.ReplyKind = Kind;
   }
 }

@@ -30,7 +30,7 @@ void Send(TForm1& Form, std::size_t Count) {
 // Sends a frame that the controller answers with Accepted or Refused: it owes one answer for it.
 void Transmit(TForm1& Form, std::size_t Count) {
   Send(Form, Count);
-  Form.AnswersOwed.Transmitted(Form.Timer1Ticks);
+  Form.AnswersOwed.Transmitted();
 }
 
 void End(TForm1& Form, const std::string& Text) {
@@ -118,7 +118,7 @@ void WritePhonesStep(TForm1& Form) {
     ShowStatus(*Form.StatusBar1, "Repeat write datas:" + IntToStr(Form.PhonesSent));
     return;
   }
-  if (Form.AnswersOwed.Owed(Form.Timer1Ticks)) {
+  if (Form.AnswersOwed.Owed()) {
     return;
   }
   std::memset(Form.SendBuffer, 0, sizeof(Form.SendBuffer));
@@ -176,7 +176,7 @@ void SetPasswordStep(TForm1& Form) {
 }  // namespace
 
 void TForm1::Timer1Timer(TObject*) {
-  ++Timer1Ticks;
+  AnswersOwed.Tick();
   switch (Phase) {
     case PhaseLoad:
       LoadRequestStep(*this);

@@ -69,7 +69,7 @@ class DeviceWindows : public EditionWindows {
   // which counts for that frame.
   void OweAnswer() {
     Form().AnswersOwed.HoldNewFrame();
-    Form().AnswersOwed.Transmitted(Form().Timer1Ticks);
+    Form().AnswersOwed.Transmitted();
   }
   std::string Status() { return Form().StatusBar1->Panel(0).Text(); }
   // Clicks Button as the user would; Timer1 is then switched off again, so that only the test's
