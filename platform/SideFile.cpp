@@ -52,12 +52,13 @@ void SideFile::Opened() {
   if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
     return;
   }
-  // A failure leaves the file as it is and in use, as the engine leaves its own.
-  if (status.st_size == 0 && (status.st_mode & 0777) != mode_ && ::fchmod(fd_, mode_) != 0) {
-    // Another user's file, whose permissions are that user's.
+  // A failure leaves the file as it is and in use, as the engine leaves its own: another user's
+  // file keeps that user's permissions, and a file system without owners keeps its owner.
+  if (status.st_size == 0 && (status.st_mode & 0777) != mode_) {
+    [[maybe_unused]] const int changed = ::fchmod(fd_, mode_);
   }
-  if (::geteuid() == 0 && ::fchown(fd_, owner_, group_) != 0) {
-    // A file system without owners, which keeps the file as it is.
+  if (::geteuid() == 0) {
+    [[maybe_unused]] const int chowned = ::fchown(fd_, owner_, group_);
   }
 }
 
