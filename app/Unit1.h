@@ -122,6 +122,9 @@ class TForm1 : public classlib::TForm {
   // Reopens Comm1 on the detected-port list's selected entry while PortOpened is false; raises
   // what OpenPort raises, leaving PortOpened false.
   void EnsurePortOpen();
+  // Closes Comm1 and forgets every answer owed: no answer to what went out on the closed port can
+  // be told from the answers on the next one. Every close of the window's port goes through here.
+  void ClosePortAndForgetAnswers();
   // Writes the phone table, the relay timeout and the flag into the data file at Path, in one
   // transaction. Returns true after a complete save; on any failure the file is left as it was
   // and the silent cancel is raised, so it never returns false. Path being the work file of a

@@ -1,6 +1,9 @@
 // The reply decoder: each block that Comm1 delivers is taken apart by itself as one frame and
-// turned into changes of the operation state and of the window. It keeps nothing between blocks
-// and does not look at Phase: every reply acts whatever operation runs.
+// turned into changes of the operation state and of the window. A frame split over two blocks, or
+// two frames in one, is not put together or apart. It keeps no state of its own: what lasts from
+// block to block is in the operation state and in the answer ledger, which tells it what an
+// Accepted or Refused answers. It does not look at Phase: every reply acts whatever operation
+// runs, except that an Accepted during a port search counts for the search alone.
 #include <array>
 #include <cstring>
 #include <span>
@@ -63,8 +66,9 @@ void TakeAnswer(TForm1& Form, TReplyKind Kind) {
   }
 }
 
-// Line noise answers nothing: an Accepted received since the last transmission stands, while a
-// Refused or EndOfData no longer halts the resends.
+// Line noise answers nothing: an Accepted taken for the held frame stands (through its resends too,
+// until the sequencer clears ReplyKind for a new frame), while a Refused or EndOfData no longer
+// halts the resends.
 void TakeNoise(TForm1& Form) {
   if (Form.ReplyKind != ReplyAccepted) {
     Form.ReplyKind = ReplyOther;
@@ -87,8 +91,13 @@ void TForm1::Comm1ReceiveData(TObject*, const void* Buffer, std::uint16_t Buffer
   const ReplyView reply(std::span<const BYTE>(ReplyBuffer).first(length));
   switch (reply.Kind()) {
     case ReplyFrame::Accepted:
+      // While a search runs, an Accepted is the probe's: a frame of a command that went to a
+      // candidate, or to a port the search then closed, cannot be told from it and is not
+      // acknowledged by it.
       DeviceAnswered = TRUE;
-      TakeAnswer(*this, ReplyAccepted);
+      if (SearchState == SearchIdle) {
+        TakeAnswer(*this, ReplyAccepted);
+      }
       break;
     case ReplyFrame::Refused:
       TakeAnswer(*this, ReplyRefused);

@@ -18,11 +18,16 @@ void TForm1::EnsurePortOpen() {
   if (PortOpened) {
     return;
   }
-  Comm1->ClosePort();
+  ClosePortAndForgetAnswers();
   PortOpened = FALSE;
   Comm1->SetCommName(Form2->ComboBox1->Text());
   Comm1->OpenPort();
   PortOpened = TRUE;
+}
+
+void TForm1::ClosePortAndForgetAnswers() {
+  Comm1->ClosePort();
+  AnswersOwed.Forget();
 }
 
 // The device commands show this for any failure of their protected block; the text is read now,
@@ -39,7 +44,7 @@ void TForm1::BitBtn6Click(TObject*) {
 
 // A running operation or search is left to go on; the next device operation reopens the port.
 void TForm1::Comm1RequestHangup(TObject*) {
-  Comm1->ClosePort();
+  ClosePortAndForgetAnswers();
   PortOpened = FALSE;
   ShowStatus(*StatusBar1, "Serial error.");
 }

@@ -68,7 +68,7 @@ void TForm1::Timer2Timer(TObject*) {
         ShowStatus(*StatusBar1, "Connect success(" + Form2->ComboBox1->Text() + ")");
       } else {
         SearchState = SearchOpenNext;
-        Comm1->ClosePort();
+        ClosePortAndForgetAnswers();
         PortOpened = FALSE;
       }
       break;
@@ -84,14 +84,14 @@ void TForm1::TryNextPort() {
   try {
     classlib::TComboItems ports = Form2->ComboBox1->Items();
     if (SearchIndex >= ports.Count()) {
-      Comm1->ClosePort();
+      ClosePortAndForgetAnswers();
       PortOpened = FALSE;
       SearchState = SearchIdle;
       Timer2->SetEnabled(false);
       ShowStatus(*StatusBar1, "No connection");
       return;
     }
-    Comm1->ClosePort();
+    ClosePortAndForgetAnswers();
     PortOpened = FALSE;
     const std::string name = ports[SearchIndex];
     if (edition_.SearchPrefixesLongNames && name.size() > kLongestPlainName) {

@@ -23,14 +23,18 @@ void Hold(TForm1& Form, const Frame& Bytes) {
   std::copy(Bytes.begin(), Bytes.end(), Form.SendBuffer);
 }
 
-void Send(TForm1& Form, std::size_t Count) {
-  Form.Comm1->SendData(Form.SendBuffer, static_cast<std::uint16_t>(Count));
+bool Send(TForm1& Form, std::size_t Count) {
+  return Form.Comm1->SendData(Form.SendBuffer, static_cast<std::uint16_t>(Count));
 }
 
-// Sends a frame that the controller answers with Accepted or Refused: it owes one answer for it.
+// Sends a frame that the controller answers with Accepted or Refused: it owes one answer for it
+// once the frame has gone out. One that SendData refused (the port closed, the writer not yet
+// running) reaches no controller and is owed nothing; the sequencer counts it all the same, as a
+// transmission that went unanswered.
 void Transmit(TForm1& Form, std::size_t Count) {
-  Send(Form, Count);
-  Form.AnswersOwed.Transmitted();
+  if (Send(Form, Count)) {
+    Form.AnswersOwed.Transmitted();
+  }
 }
 
 void End(TForm1& Form, const std::string& Text) {

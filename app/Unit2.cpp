@@ -20,7 +20,7 @@ constexpr char kIndexValue[] = "COM1";
 // name) and harmless: the next device operation reopens the detected-port list's entry.
 void ConnectAtOnce(const std::string& Name) {
   try {
-    Form1->Comm1->ClosePort();
+    Form1->ClosePortAndForgetAnswers();
     Form1->Comm1->SetCommName(Name);
     Form1->Comm1->OpenPort();
   } catch (...) {

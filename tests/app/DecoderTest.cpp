@@ -83,6 +83,23 @@ TEST_P(Decoder, AnAnswerOwedByNoTransmissionOfTheHeldFrameLeavesReplyKind) {
   }
 }
 
+// While a search runs, an Accepted is the probe's answer alone: the frame owed an answer still
+// waits for its own, which counts once the search is over.
+TEST_P(Decoder, AnAcceptedDuringASearchAcknowledgesNoFrame) {
+  OweAnswer();
+  Form().ReplyKind = app::ReplyOther;
+  for (const app::TSearchState state : {app::SearchRefresh, app::SearchProbe, app::SearchCheck}) {
+    Form().SearchState = state;
+    Form().DeviceAnswered = FALSE;
+    Receive(kAccepted);
+    EXPECT_EQ(Form().ReplyKind, app::ReplyOther) << "search state " << state;
+    EXPECT_TRUE(Form().DeviceAnswered);
+  }
+  Form().SearchState = app::SearchIdle;
+  Receive(kAccepted);
+  EXPECT_EQ(Form().ReplyKind, app::ReplyAccepted);
+}
+
 TEST_P(Decoder, BlocksThatPassNoTestLeaveAnAcceptedAndClearTheRest) {
   Form().Phase = app::PhaseWritePhones;
   Form().PhonesExpected = 9;

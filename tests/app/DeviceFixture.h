@@ -40,6 +40,18 @@ class DeviceWindows : public EditionWindows {
     EditionWindows::SetUp();
     app::NextSlot = 0;
     device_ = platform::ScriptedDevice::Register(kPortName);
+    OpenPort();
+  }
+  void TearDown() override {
+    Form().Comm1->ClosePort();
+    device_.reset();
+    app::PortOpened = FALSE;
+    EditionWindows::TearDown();
+  }
+
+  // Opens Comm1 on the scripted device, as a command does, and waits until the writer takes
+  // frames.
+  void OpenPort() {
     brisko::TComm& comm = *Form().Comm1;
     bool writerReady = false;
     comm.SetOnSendDataEmpty([&writerReady](brisko::TObject*) { writerReady = true; });
@@ -48,12 +60,6 @@ class DeviceWindows : public EditionWindows {
     ASSERT_TRUE(PumpUntil([&] { return writerReady; })) << "the writer never started";
     comm.SetOnSendDataEmpty(nullptr);
     app::PortOpened = TRUE;
-  }
-  void TearDown() override {
-    Form().Comm1->ClosePort();
-    device_.reset();
-    app::PortOpened = FALSE;
-    EditionWindows::TearDown();
   }
 
   void Tick() { Form().Timer1Timer(nullptr); }

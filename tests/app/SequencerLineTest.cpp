@@ -1,8 +1,11 @@
 // The sequencer and the reply decoder over a line and a controller simulated in virtual time: a
 // tick every 500 ms; each frame crosses the line at 9600 baud (or is lost on it), the controller
 // takes it over and answers after its delay, and the answer is decoded once it has crossed back
-// and the reader's 100 ms of quiet have passed. Whatever the line and the controller do, a write
-// either fails or completes with the controller holding every number of the table.
+// and the reader's 100 ms of quiet have passed. On the lines below (answers up to 900 ms late,
+// transmissions or whole frames lost, noise after the answers, a Refused followed by an Accepted
+// that answers nothing), a write either fails or completes with the controller holding every
+// number of the table. Not covered, since no frame carries a number to tell it by: a controller
+// that answers one frame twice, or later than the answer ledger waits (three ticks).
 #include <map>
 #include <optional>
 #include <queue>

@@ -1,6 +1,7 @@
 // The operation sequencer driven tick by tick, with the controller's answers handed to the
 // decoder by hand: what each phase sends, how often it resends, and every status text.
 #include <algorithm>
+#include <functional>
 
 #include "DeviceFixture.h"
 #include "app/Operation.h"
@@ -509,6 +510,38 @@ TEST_P(Sequencer, ClosedPortLetsEachOperationRunOutItsTransmissions) {
     Tick();
     EXPECT_EQ(Status(), c.text);
     EXPECT_EQ(Form().Phase, app::PhaseIdle);
+  }
+}
+
+// Answers count only for frames that went out on the open port: a close forgets those owed for
+// frames sent before it, and one that SendData refused is owed nothing. Either way the settings
+// frame of the next write is acknowledged by its own first answer, not taken for an unanswered
+// "SET" frame's.
+TEST_P(Sequencer, TheNextFrameIsAcknowledgedByItsOwnAnswerAfterACloseOrARefusedSend) {
+  const struct {
+    const char* name;
+    std::function<void(app::TForm1&)> closeDuringTheSet;
+  } cases[] = {
+      {"a hang-up with two SET frames unanswered",
+       [this](app::TForm1& Form) {
+         Ticks(2);
+         Form.Comm1RequestHangup(Form.Comm1);
+       }},
+      {"a SET frame sent on a closed port",
+       [this](app::TForm1& Form) {
+         Form.Comm1->ClosePort();
+         Tick();
+       }},
+  };
+  SetTable({});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ticks(app::TAnswerLedger::kWaitTicks);  // nothing owed from the case before
+    Click(Form().BitBtn7);
+    c.closeDuringTheSet(Form());
+    OpenPort();
+    Sent();
+    StartPhoneWrite();
   }
 }
 

@@ -27,6 +27,10 @@ endif()
 
 symbol_names(listing ${PROGRAM})
 string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+# A stripped program lists nothing, and nothing could then be found in it.
+if(NOT lines)
+  message(FATAL_ERROR "${NM} lists no symbol of ${PROGRAM}: it cannot be checked")
+endif()
 set(held "")
 foreach(line IN LISTS lines)
   string(REGEX REPLACE "^.* " "" name "${line}")
