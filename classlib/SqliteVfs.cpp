@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "platform/Files.h"
 #include "platform/SideFile.h"
@@ -32,6 +33,54 @@ sqlite3_vfs* Base(sqlite3_vfs* vfs) {
   return static_cast<sqlite3_vfs*>(vfs->pAppData);
 }
 
+// What the data-file system is opening on this thread: every open(2) that SQLite's unix file
+// system makes meanwhile is for that file. Its shared-memory file it opens later, outside any
+// open of ours, under the database's name with "-shm" added.
+enum class Opening { Nothing, Database, SideFile };
+thread_local Opening opening = Opening::Nothing;
+
+class ScopedOpening {
+ public:
+  explicit ScopedOpening(Opening What) : before_(opening) { opening = What; }
+  ~ScopedOpening() { opening = before_; }
+  ScopedOpening(const ScopedOpening&) = delete;
+  ScopedOpening& operator=(const ScopedOpening&) = delete;
+
+ private:
+  Opening before_;
+};
+
+using OpenCall = int (*)(const char*, int, int);
+
+// SQLite's own open(2), which the checked one calls through.
+OpenCall& UncheckedOpen() {
+  static OpenCall call = nullptr;
+  return call;
+}
+
+bool IsSideFile(const char* path) {
+  switch (opening) {
+    case Opening::SideFile:
+      return true;
+    case Opening::Database:
+      return false;
+    case Opening::Nothing:
+      break;
+  }
+  const std::string_view name(path);
+  return name.ends_with("-shm");
+}
+
+// The open(2) of SQLite's unix file system, which opens the shared-memory file itself: each side
+// file of a database is opened as a plain file or not at all, and checked on the descriptor that
+// SQLite goes on to use, so nothing can take the name's place between the check and the use.
+int CheckedOpen(const char* path, int flags, int mode) {
+  if (path != nullptr && IsSideFile(path)) {
+    return platform::OpenPlainSideFile(path, flags, mode, UncheckedOpen());
+  }
+  return UncheckedOpen()(path, flags, mode);
+}
+
 std::string SideFileNameOf(const char* name) {
   const std::string path(name);
   const size_t slash = path.rfind('/');
@@ -53,6 +102,18 @@ char* NameStore(sqlite3_vfs* vfs, sqlite3_file* file) {
 int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
   constexpr int kSideFiles = SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_SUPER_JOURNAL | SQLITE_OPEN_WAL;
   std::optional<platform::SideFile> journal;
+  // The shared-memory file is opened after the WAL, which would be left behind when that open
+  // fails: a WAL is not made while the shared-memory file's name holds something that will fail.
+  if (name != nullptr && (flags & SQLITE_OPEN_WAL) != 0) {
+    try {
+      const std::string shm = std::string(sqlite3_filename_database(name)) + "-shm";
+      if (platform::LookAtSideFile(shm) == platform::SideFilePlace::Other) {
+        return SQLITE_CANTOPEN;
+      }
+    } catch (const std::bad_alloc&) {
+      return SQLITE_NOMEM;
+    }
+  }
   if (name != nullptr && (flags & kSideFiles) != 0) {
     try {
       const std::string shorter = SideFileNameOf(name);
@@ -75,6 +136,9 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
       return SQLITE_NOMEM;
     }
   }
+  const ScopedOpening scope((flags & kSideFiles) != 0            ? Opening::SideFile
+                            : (flags & SQLITE_OPEN_MAIN_DB) != 0 ? Opening::Database
+                                                                 : Opening::Nothing);
   const int result = Base(vfs)->xOpen(Base(vfs), name, file, flags, outFlags);
   if (journal && result == SQLITE_OK) {
     journal->Opened();
@@ -92,9 +156,17 @@ int Delete(sqlite3_vfs* vfs, const char* name, int syncDir) {
   }
 }
 
+// A link in a side file's place is there even when it leads nowhere, so that SQLite takes it for a
+// journal it has to open, and fails on it, rather than passing it by.
 int Access(sqlite3_vfs* vfs, const char* name, int flags, int* result) {
   try {
-    return Base(vfs)->xAccess(Base(vfs), SideFileNameOf(name).c_str(), flags, result);
+    const std::string mapped = SideFileNameOf(name);
+    const int rc = Base(vfs)->xAccess(Base(vfs), mapped.c_str(), flags, result);
+    if (rc == SQLITE_OK && flags == SQLITE_ACCESS_EXISTS && *result == 0 &&
+        platform::LookAtSideFile(mapped) == platform::SideFilePlace::Other) {
+      *result = 1;
+    }
+    return rc;
   } catch (const std::bad_alloc&) {
     return SQLITE_NOMEM;
   }
@@ -170,9 +242,24 @@ std::string SideFileName(const std::string& name, size_t nameMax) {
   return name.substr(0, start + keep) + suffix;
 }
 
+// The checked open(2) is put in before the file system is registered: registered, it can be
+// used. Without it the file system is not registered at all, and data files are opened through
+// SQLite's default one, whose side files are not checked.
 const char* DataFileVfs() {
   static sqlite3_vfs vfs = MakeVfs(sqlite3_vfs_find(nullptr));
-  static const bool registered = sqlite3_vfs_register(&vfs, 0) == SQLITE_OK;
+  static const bool registered = [] {
+    sqlite3_vfs* base = Base(&vfs);
+    if (base->iVersion < 3 || base->xGetSystemCall == nullptr) {
+      return false;
+    }
+    UncheckedOpen() = reinterpret_cast<OpenCall>(base->xGetSystemCall(base, "open"));
+    if (UncheckedOpen() == nullptr ||
+        base->xSetSystemCall(base, "open", reinterpret_cast<sqlite3_syscall_ptr>(CheckedOpen)) !=
+            SQLITE_OK) {
+      return false;
+    }
+    return sqlite3_vfs_register(&vfs, 0) == SQLITE_OK;
+  }();
   return registered ? vfs.zName : nullptr;
 }
 

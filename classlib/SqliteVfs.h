@@ -4,6 +4,10 @@
 // adding "-journal" to it; without a journal no transaction could write into such a file. Such a
 // journal gets the database's permissions and, under root, its owner, as SQLite's own journals do.
 // A WAL is not kept so: the shared-memory file it needs, named by SQLite alone, cannot be had.
+// Every side file of a data file (journal, WAL, shared-memory file, under either name) is opened
+// only as a regular file with a single link: anything else in its place (a FIFO, a folder, a
+// link) fails the open, and with it the load or save, before SQLite reads, writes, chmods or
+// chowns it.
 #pragma once
 
 #include <cstddef>

@@ -15,6 +15,40 @@ constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC
 
 }  // namespace
 
+int OpenPlainSideFile(const char* path, int flags, int mode,
+                      int (*openCall)(const char* path, int flags, int mode)) {
+  const int fd = openCall(path, flags | O_NOFOLLOW | O_NONBLOCK, mode);
+  if (fd < 0) {
+    return fd;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink > 1) {
+    ::close(fd);
+    errno = EPERM;
+    return -1;
+  }
+  // Blocking as asked: O_NONBLOCK only kept the open itself from waiting.
+  if ((flags & O_NONBLOCK) == 0) {
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (fileFlags < 0 || ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return -1;
+    }
+  }
+  return fd;
+}
+
+SideFilePlace LookAtSideFile(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return errno == ENOENT ? SideFilePlace::Empty : SideFilePlace::Other;
+  }
+  return S_ISREG(status.st_mode) && status.st_nlink == 1 ? SideFilePlace::PlainFile
+                                                         : SideFilePlace::Other;
+}
+
 SideFile::SideFile(const std::string& path, const std::string& database, bool create)
     : path_(path) {
   struct stat status {};
@@ -49,7 +83,7 @@ void SideFile::Opened() {
     return;
   }
   struct stat status {};
-  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
     return;
   }
   // A failure leaves the file as it is and in use, as the engine leaves its own: another user's

@@ -10,6 +10,21 @@
 
 namespace platform {
 
+// Opens path as openCall (an open(2)) does with flags and mode, for a side file of a database
+// (its journal, WAL or shared-memory file): without following a link in its place or waiting on a
+// FIFO, and taking only a regular file with a single link. Anything else is closed again at once
+// and refused (-1 with errno EPERM): a FIFO would block the engine's reads for good, and a second
+// link names a file elsewhere that the engine would write, truncate, chmod or (under root) chown
+// as if it were its own. What the open fails with itself it returns as it is, errno included.
+int OpenPlainSideFile(const char* path, int flags, int mode,
+                      int (*openCall)(const char* path, int flags, int mode));
+
+// What stands at a side file's name, looked at without following a link: nothing, a regular file
+// with a single link, or anything else (which OpenPlainSideFile refuses). A name that cannot be
+// looked at for another reason counts as anything else.
+enum class SideFilePlace { Empty, PlainFile, Other };
+SideFilePlace LookAtSideFile(const std::string& path);
+
 // Made just before the engine opens the side file path of database, and kept until that open has
 // ended. Meanwhile it holds the file open itself, so that it sets the permissions and the owner of
 // the very file that the engine opened.
@@ -29,7 +44,9 @@ class SideFile {
 
   // Once the engine has opened the file: an empty file takes the database's permissions and, under
   // root, any file its owner and group, as the engine's own files do. A file that cannot take them
-  // (another user's, say) is used as it is, as the engine uses its own.
+  // (another user's, say) is used as it is, as the engine uses its own. Nothing is changed on what
+  // is no regular file with a single link: it may have taken the name's place since the engine's
+  // open looked at it.
   void Opened();
 
  private:

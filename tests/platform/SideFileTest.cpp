@@ -82,4 +82,24 @@ TEST_F(SideFiles, WithoutTheEnginesOpenOnlyWhatWasMadeGoes) {
   EXPECT_EQ(ModeOf(other), 0600u);
 }
 
+// A second link names a file elsewhere: it keeps its permissions and owner, though it is empty and
+// the engine's open (had it taken it) would be over.
+TEST_F(SideFiles, AFileWithASecondLinkIsLeftAsItIs) {
+  const std::string other = temp_ / "other";
+  WriteBytes(other, "");
+  ASSERT_EQ(::chmod(other.c_str(), 0604), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(other.c_str(), 4711, 4712), 0);
+  }
+  ASSERT_EQ(::link(other.c_str(), side_.c_str()), 0);
+  SideFile(side_, database_, true).Opened();
+  struct stat status {};
+  ASSERT_EQ(::stat(other.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0604u);
+  if (::geteuid() == 0) {
+    EXPECT_EQ(status.st_uid, 4711u);
+    EXPECT_EQ(status.st_gid, 4712u);
+  }
+}
+
 }  // namespace
