@@ -187,8 +187,8 @@ DWORD TermiosDevice::SetState(const DCB& dcb) {
   if (auto set = sys::TcSetAttr(fd_, TCSANOW, attributes); !set.ok()) {
     return ErrorFromErrno(set.error);
   }
-  // The termios settings are in force from here on, so the state is stored whatever the modem
-  // lines do. Both requests are made: one that the driver refuses leaves its lines as they were
+  // The driver took the request (Linux reports success once it applied any part of it), so the
+  // state is stored as set whatever the modem lines do. Both requests are made: one that the driver refuses leaves its lines as they were
   // (a tty without modem control answers ENOTTY or EINVAL, a USB adapter whose control request
   // fails EPIPE or EIO), and the other takes effect all the same.
   dcb_ = dcb;
