@@ -78,6 +78,9 @@ class MessageBoxWidget : public QMessageBox {
 class FileDialogWidget final : public QFileDialog {
  public:
   explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {
+    // Before any child is looked up: under a platform theme with a native dialog (GTK's), Qt
+    // builds its own widgets only once told not to use that one.
+    setOption(DontUseNativeDialog);
     // Connected after Qt's own update of the Open button, so that this one has the last word.
     if (QLineEdit* field = NameField()) {
       connect(field, &QLineEdit::textChanged, this, [this] { UpdateOpenButton(); });
@@ -194,7 +197,6 @@ int TQtDialogs::MessageBox(TForm* Owner, const std::string& Text, const std::str
 
 std::optional<std::string> TQtDialogs::FileName(const TFileDialogRequest& Request) {
   FileDialogWidget dialog(OwnerWidget(Request.Owner));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   const bool save = Request.Kind == TFileDialogKind::Save;
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
