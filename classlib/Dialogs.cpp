@@ -72,9 +72,10 @@ class MessageBoxWidget : public QMessageBox {
 
 // Qt's file dialog, except that a name box holding '"' names the one file typed: Qt's own reads
 // such a text as a list of quoted names and gives back a file named by a piece of it. Names
-// without a quote, and the text that Qt writes itself for the files clicked in the list, are left
-// to Qt. An open dialog (Qt's ExistingFile mode) refuses a typed name that is not there as Qt
-// refuses any other. Children are found by the object names that Qt's dialog gives them.
+// without a quote, and the text that Qt writes itself for the files clicked in the list (until the
+// user edits it), are left to Qt. An open dialog (Qt's ExistingFile mode) refuses a typed name that
+// is not there as Qt refuses any other. Children are found by the object names that Qt's dialog
+// gives them.
 class FileDialogWidget final : public QFileDialog {
  public:
   explicit FileDialogWidget(QWidget* parent) : QFileDialog(parent) {
@@ -84,6 +85,13 @@ class FileDialogWidget final : public QFileDialog {
     // Connected after Qt's own update of the Open button, so that this one has the last word.
     if (QLineEdit* field = NameField()) {
       connect(field, &QLineEdit::textChanged, this, [this] { UpdateOpenButton(); });
+      connect(field, &QLineEdit::textEdited, this, [this] { qtsText_.clear(); });
+    }
+    // Connected after Qt's own, which writes the selection into the name box.
+    if (auto* list = findChild<QAbstractItemView*>("listView");
+        list != nullptr && list->selectionModel() != nullptr) {
+      connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+              [this] { NoteQtsText(); });
     }
   }
 
@@ -95,7 +103,7 @@ class FileDialogWidget final : public QFileDialog {
     typed_.clear();
     QLineEdit* field = NameField();
     const QString text = field != nullptr ? field->text() : QString();
-    if (!text.contains('"') || text == SelectionText()) {
+    if (!text.contains('"') || text == qtsText_) {
       QFileDialog::accept();
       return;
     }
@@ -127,8 +135,7 @@ class FileDialogWidget final : public QFileDialog {
     auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
     QPushButton* open = buttons != nullptr ? buttons->button(QDialogButtonBox::Open) : nullptr;
     const QString text = NameField()->text();
-    if (open != nullptr && fileMode() == ExistingFile && text.contains('"') &&
-        text != SelectionText()) {
+    if (open != nullptr && fileMode() == ExistingFile && text.contains('"') && text != qtsText_) {
       open->setEnabled(QFileInfo::exists(TypedName(text)));
     }
   }
@@ -141,6 +148,16 @@ class FileDialogWidget final : public QFileDialog {
       return QDir::home().absoluteFilePath(text.mid(2));
     }
     return inFolder;
+  }
+
+  // Qt writes the selection into the name box only while the box has no focus: it also selects
+  // the files that the pieces of a quoted text name as the user types, and the text typed is then
+  // the user's own, though it reads as the selection's.
+  void NoteQtsText() {
+    const QLineEdit* field = NameField();
+    if (field != nullptr && !field->hasFocus() && field->text() == SelectionText()) {
+      qtsText_ = field->text();
+    }
   }
 
   // What Qt writes into the name box for the files selected in the list: the one name, or each
@@ -164,7 +181,8 @@ class FileDialogWidget final : public QFileDialog {
     return names.join(' ');
   }
 
-  QString typed_;  // the name typed with a quote that accepted the dialog; empty for Qt's choice
+  QString typed_;    // the name typed with a quote that accepted the dialog; empty for Qt's choice
+  QString qtsText_;  // what Qt last wrote into the name box for the selection, until the user edits
 };
 
 }  // namespace
