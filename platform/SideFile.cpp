@@ -13,6 +13,11 @@ namespace {
 // Never follows a link in the file's place (as the engine does not), and never waits on a FIFO.
 constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
+// A regular file that no other name leads to (none at all, once it is removed).
+bool IsPlainFile(const struct stat& status) {
+  return S_ISREG(status.st_mode) && status.st_nlink <= 1;
+}
+
 }  // namespace
 
 int OpenPlainSideFile(const char* path, int flags, int mode,
@@ -22,7 +27,7 @@ int OpenPlainSideFile(const char* path, int flags, int mode,
     return fd;
   }
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink > 1) {
+  if (::fstat(fd, &status) != 0 || !IsPlainFile(status)) {
     ::close(fd);
     errno = EPERM;
     return -1;
@@ -45,8 +50,7 @@ SideFilePlace LookAtSideFile(const std::string& path) {
   if (::lstat(path.c_str(), &status) != 0) {
     return errno == ENOENT ? SideFilePlace::Empty : SideFilePlace::Other;
   }
-  return S_ISREG(status.st_mode) && status.st_nlink == 1 ? SideFilePlace::PlainFile
-                                                         : SideFilePlace::Other;
+  return IsPlainFile(status) ? SideFilePlace::PlainFile : SideFilePlace::Other;
 }
 
 SideFile::SideFile(const std::string& path, const std::string& database, bool create)
@@ -83,7 +87,7 @@ void SideFile::Opened() {
     return;
   }
   struct stat status {};
-  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+  if (::fstat(fd_, &status) != 0 || !IsPlainFile(status)) {
     return;
   }
   // A failure leaves the file as it is and in use, as the engine leaves its own: another user's

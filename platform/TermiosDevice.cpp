@@ -188,9 +188,9 @@ DWORD TermiosDevice::SetState(const DCB& dcb) {
     return ErrorFromErrno(set.error);
   }
   // The driver took the request (Linux reports success once it applied any part of it), so the
-  // state is stored as set whatever the modem lines do. Both requests are made: one that the driver refuses leaves its lines as they were
-  // (a tty without modem control answers ENOTTY or EINVAL, a USB adapter whose control request
-  // fails EPIPE or EIO), and the other takes effect all the same.
+  // state is stored as set whatever the modem lines do. Both requests are made: one that the driver
+  // refuses leaves its lines as they were (a tty without modem control answers ENOTTY or EINVAL, a
+  // USB adapter whose control request fails EPIPE or EIO), and the other takes effect all the same.
   dcb_ = dcb;
   auto lines = ModemLinesFromDcb(dcb);
   (void)sys::Ioctl(fd_, TIOCMBIS, &lines.set);

@@ -24,17 +24,9 @@
 namespace {
 
 using classlib::SideFileName;
+using testsupport::EntriesOf;
 using testsupport::ReadBytes;
 using Phones = std::vector<std::pair<int, std::string>>;
-
-// The names in a folder.
-std::set<std::string> Entries(const std::filesystem::path& Folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 TEST(SideFileName, OnlyANameTooLongForItsFolderIsShortenedAlwaysAlikeAndApart) {
   const std::string folder = "/data/plans/";
@@ -133,7 +125,7 @@ TEST_F(LongNames, SavesCommitAndRollBackUpToTheLongestName) {
     platform::FailNextCall(platform::FaultPoint::DatabasePost, 1);
     EXPECT_THROW(Save({{2, "2"}, {3, "3"}}, {1, 0}, true, path), classlib::EDatabaseError);
     EXPECT_EQ(ReadBytes(path), before) << "the failed save was not rolled back";
-    EXPECT_EQ(Entries(temp_.Path() / folder), std::set<std::string>{name})
+    EXPECT_EQ(EntriesOf(temp_.Path() / folder), std::set<std::string>{name})
         << "a journal was left behind";
   }
 }
@@ -147,7 +139,7 @@ TEST_F(LongNames, AJournalLeftByACrashIsFoundAndRolledBack) {
   const std::string before = ReadBytes(path);
   {
     const auto save = Interrupted(path);
-    const std::set<std::string> left = Entries(temp_.Path() / "live");
+    const std::set<std::string> left = EntriesOf(temp_.Path() / "live");
     ASSERT_EQ(left.size(), 2u);
     EXPECT_TRUE(left.contains(name));
     ASSERT_TRUE(left.contains(std::filesystem::path(JournalOf(path)).filename().string()));
@@ -159,7 +151,7 @@ TEST_F(LongNames, AJournalLeftByACrashIsFoundAndRolledBack) {
   const std::string crashed = temp_ / ("crashed/" + name);
   ASSERT_NE(ReadBytes(crashed), before) << "nothing reached the file before the crash";
   EXPECT_EQ(Load(crashed).phones, (Phones{{1, "111"}}));
-  EXPECT_EQ(Entries(temp_.Path() / "crashed"), std::set<std::string>{name});
+  EXPECT_EQ(EntriesOf(temp_.Path() / "crashed"), std::set<std::string>{name});
   EXPECT_EQ(ReadBytes(path), before);
 }
 
@@ -280,7 +272,7 @@ TEST_F(LongNames, UnderRootTheJournalBelongsToTheDataFilesOwner) {
     const std::pair<uid_t, gid_t> user{kUser, kGroup};
     EXPECT_EQ(InChild([&] { return Describe(Load(path).phones); }, user), "1=111;");
     EXPECT_TRUE(ReadBytes(path) == before) << "the owner's load did not roll the save back";
-    EXPECT_EQ(Entries(temp_.Path() / folder), std::set<std::string>{name});
+    EXPECT_EQ(EntriesOf(temp_.Path() / folder), std::set<std::string>{name});
     EXPECT_EQ(InChild(
                   [&] {
                     Save({{2, "222"}}, {1000, 0}, true, path);
@@ -302,7 +294,7 @@ TEST_F(LongNames, AWalModeFileWithTheLongestNameLeavesNothingBehind) {
   const std::string before = ReadBytes(path);
   EXPECT_THROW(Load(path), classlib::EDatabaseError);
   EXPECT_THROW(Save({{2, "222"}}, {1000, 0}, true, path), classlib::EDatabaseError);
-  EXPECT_EQ(Entries(temp_.Path() / "wal"), std::set<std::string>{name});
+  EXPECT_EQ(EntriesOf(temp_.Path() / "wal"), std::set<std::string>{name});
   EXPECT_TRUE(ReadBytes(path) == before);
 }
 

@@ -19,6 +19,7 @@
 
 namespace {
 
+using testsupport::EntriesOf;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
@@ -36,14 +37,6 @@ const char* NameOf(Planted What) {
       return "a second link to another file";
   }
   return "?";
-}
-
-std::set<std::string> Entries(const std::filesystem::path& Folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 // What lstat tells of a file, as far as a load or save may change it.
@@ -91,7 +84,7 @@ class SideFilePlaces : public testsupport::DataFile {
     if (c.wal) {
       Exec({"pragma journal_mode = wal"}, path);
     }
-    ASSERT_EQ(Entries(folder), std::set<std::string>{c.name});
+    ASSERT_EQ(EntriesOf(folder), std::set<std::string>{c.name});
     const std::string side = classlib::SideFileName(path + c.suffix, 255);
     const std::string other = temp_ / ("other" + std::to_string(Number));
     const std::string nowhere = temp_ / ("nowhere" + std::to_string(Number));
@@ -139,7 +132,7 @@ class SideFilePlaces : public testsupport::DataFile {
       watchdog.reset();
     }
     EXPECT_TRUE(ReadBytes(path) == before) << "the data file changed";
-    EXPECT_EQ(Entries(folder),
+    EXPECT_EQ(EntriesOf(folder),
               (std::set<std::string>{c.name, std::filesystem::path(side).filename().string()}));
     EXPECT_TRUE(LooksOf(side) == sideBefore) << "what stood at the name changed";
     EXPECT_TRUE(LooksOf(other) == otherBefore) << "the linked file's owner or mode changed";
@@ -193,7 +186,7 @@ TEST_F(SideFilePlaces, PlainSideFilesAreUsedAsEver) {
   Exec({"pragma journal_mode = wal"});
   Save({{7, "777"}}, {1200, 0});
   EXPECT_EQ(Load().phones, (std::vector<std::pair<int, std::string>>{{7, "777"}}));
-  EXPECT_EQ(Entries(temp_.Path()), std::set<std::string>{"work.mdb"});
+  EXPECT_EQ(EntriesOf(temp_.Path()), std::set<std::string>{"work.mdb"});
 }
 
 }  // namespace
